@@ -1,0 +1,48 @@
+#pragma once
+// The serial-port component of the main window: the properties the link routines rely on, over
+// Qt SerialPort. Port number n opens the device named by the environment variable COM<n> when it
+// is set, else /dev/ttyS<n-1>.
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QSerialPort;
+
+class Comm : public QObject {
+    Q_OBJECT
+public:
+    explicit Comm(QObject* parent = nullptr);
+    ~Comm() override;  // closes the port
+
+    // Settings applied at the next open (DTREnable also while open).
+    int CommPort = 1;
+    bool DTREnable = false;
+    int Handshaking = 0;          // 0 none
+    int InBufferSize = 2048;
+    int OutBufferSize = 2048;
+    bool NullDiscard = false;
+    QString Settings = QStringLiteral("38400,N,8,1");
+
+    bool PortOpen() const;
+    // Opens (true) or closes (false) the port. Returns false when the port cannot be opened or
+    // the settings are invalid; LastError() then holds the reason, including the OS reason.
+    bool SetPortOpen(bool open);
+    QString LastError() const;
+
+    // Queues the bytes for sending and returns without waiting; no byte is lost, however long
+    // the burst. Returns false (and sends nothing) when the port is not open.
+    bool Output(const QByteArray& bytes);
+    // Every received byte not yet read (possibly none), removed from the receive buffer.
+    QByteArray Input();
+    // Number of received bytes not yet read.
+    int InBufferCount();
+
+    // The device that port number n names on this machine.
+    static QString DeviceForPort(int n);
+
+private:
+    std::unique_ptr<QSerialPort> port_;
+    QString lastError_;
+};

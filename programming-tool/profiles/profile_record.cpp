@@ -1,0 +1,3 @@
+#include "profile_record.h"
+
+ProfileRecord CurrentProfile;
