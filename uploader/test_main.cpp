@@ -1,0 +1,14 @@
+// Test entry point for the uploader: a QApplication (offscreen unless told otherwise)
+// around GoogleTest.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("QuorraTest"));
+    return RUN_ALL_TESTS();
+}
