@@ -199,6 +199,9 @@ std::vector<Exchange> Exchanges() {
         {"zero-resets-option", With(Programmer(), [](Options& o) { o.zeroResets = true; }),
          Boot("CPU") + Boot("AT45D0x1"),
          [](const Controller& c) { EXPECT_EQ(c.GetStats().identifications, 2); }},
+        {"zero-resets-option-uploader", With(Uploader(), [](Options& o) { o.zeroResets = true; }),
+         UploaderBoot() + std::vector<Step>{{Hex(0x01, 0, {}), {'G'}}, {Bytes(4, 0x00), {}}, {{0x00}, {0xC5}}},
+         nullptr},
         {"stray-zero-ignored-by-default", Programmer(),
          Boot("CPU") + std::vector<Step>{{{0x00}, {}}, {Erase(0), kStar}}, nullptr},
 
