@@ -77,7 +77,7 @@ constexpr DumpFile kDumpFiles[] = {
     {"uploader-flash.bin", true, Memory::CpuFlash},
 };
 
-bool Dump(const targetsim::Controller& sim, const std::string& dir, bool uploader) {
+bool Dump(const targetsim::Controller& sim, const std::string& dir, bool uploader, bool quiet) {
     bool ok = true;
     for (const DumpFile& f : kDumpFiles) {
         if (f.uploader != uploader) continue;
@@ -91,8 +91,9 @@ bool Dump(const targetsim::Controller& sim, const std::string& dir, bool uploade
         }
         ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
     }
-    std::fprintf(stderr, "target-sim: flash %s %s\n", ok ? "dumped to" : "could not be dumped to",
-                 dir.c_str());
+    if (!ok || !quiet)
+        std::fprintf(stderr, "target-sim: flash %s %s\n", ok ? "dumped to" : "could not be dumped to",
+                     dir.c_str());
     return ok;
 }
 
@@ -261,7 +262,7 @@ int main(int argc, char** argv) {
         }
         for (const std::string& command : commands) {
             if (command == "reset") sim.Reset();
-            else if (command == "dump" && !dumpDir.empty()) Dump(sim, dumpDir, uploader);
+            else if (command == "dump" && !dumpDir.empty()) Dump(sim, dumpDir, uploader, quiet);
             else if (command == "dump") std::fprintf(stderr, "target-sim: no --dump folder given\n");
             else if (command == "stats") PrintStats(sim);
             else if (command == "quit") running = false;
@@ -270,7 +271,7 @@ int main(int argc, char** argv) {
         }
     }
     sim.Stop();
-    if (!dumpDir.empty()) Dump(sim, dumpDir, uploader);
+    if (!dumpDir.empty()) Dump(sim, dumpDir, uploader, quiet);
     if (!quiet) PrintStats(sim);
     return 0;
 }
