@@ -11,6 +11,7 @@
 // Plain C++ and POSIX only; it shares no code with the programs it talks to.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,6 +58,14 @@ struct Options {
     int replyDelayMs = 0;                // delay before every reply
     long hangUpAfterBytes = -1;          // >= 0: close the far end after receiving this many bytes
     std::vector<uint8_t> garbage;        // bytes sent right after the identification byte
+    // Added for the command-line program and demos
+    std::string linkPath;                // when set: a symlink to the far end, made by Start()
+    bool zeroResets = false;             // programmer: a lone 00h where a packet should start resets
+                                         // the target into bootstrap mode and identifies it;
+                                         // uploader: so does a record of five 00h bytes
+    // Called for every notable event ("identified: C5h", "loader running: CPU", "erase bank 2", ...),
+    // on the simulator's thread (or in Reset()), with its lock held: never call the Controller here.
+    std::function<void(const std::string&)> onEvent;
 };
 
 // What the simulated target has seen, for tests to check.
@@ -90,7 +99,7 @@ public:
     // Current contents of a memory (erased bytes are FFh).
     std::vector<uint8_t> Flash(Memory m) const;
     std::vector<uint8_t> UploaderFlash() const;
-    // Bytes of the memory in [address, address + length) relative to nothing: absolute addresses.
+    // Bytes of the memory in [address, address + length), absolute addresses, clipped to the memory.
     std::vector<uint8_t> Read(Memory m, uint32_t address, uint32_t length) const;
     std::vector<uint8_t> ReadUploader(uint32_t address, uint32_t length) const;
 
