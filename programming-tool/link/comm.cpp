@@ -110,6 +110,16 @@ Comm::~Comm()
     SetPortOpen(false);
 }
 
+bool Comm::ValidSettings(const QString& text, QString* why)
+{
+    LineSettings line;
+    QString reason;
+    const bool ok = ParseSettings(text, line, reason);
+    if (why)
+        *why = reason;
+    return ok;
+}
+
 QString Comm::DeviceForPort(int n)
 {
     const QByteArray name = "COM" + QByteArray::number(n);

@@ -41,6 +41,10 @@ public:
 
     // The device that port number n names on this machine.
     static QString DeviceForPort(int n);
+    // Whether a settings text reads as baud rate, parity letter (N, O, E, M, S in either case),
+    // data bits (5 to 8) and stop bits (1, 1.5, 2); why not otherwise. The device may still
+    // refuse a valid line setting when the port opens.
+    static bool ValidSettings(const QString& text, QString* why = nullptr);
 
 private:
     void Pull();            // moves what Qt has received into the receive buffer
