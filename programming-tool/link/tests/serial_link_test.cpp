@@ -116,6 +116,17 @@ TEST_F(SerialLinkTest, SilenceEndsAfterItsTicksWithoutAMessage)
     }
 }
 
+TEST_F(SerialLinkTest, TimeOutAfterALongBurstCountsFromWhenItHasCrossedTheLine)
+{
+    comm.Settings = QStringLiteral("1200,N,8,1");   // 120 characters a second
+    ASSERT_TRUE(comm.SetPortOpen(true)) << comm.LastError().toStdString();
+    FakeLinkHost host(kFastTickMs);
+    ASSERT_TRUE(comm.Output(QByteArray(600, 'x')));  // five seconds of line time: 50 ticks
+    EXPECT_FALSE(WaitForAck(comm, host, 5));
+    EXPECT_GE(host.ticksInWaits, 5 + 48);
+    EXPECT_LE(host.ticksInWaits, 5 + 50);
+}
+
 TEST_F(SerialLinkTest, FarEndGoingAwayClosesThePortAndEndsTheWait)
 {
     ASSERT_TRUE(comm.SetPortOpen(true));
