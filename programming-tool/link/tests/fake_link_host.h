@@ -11,6 +11,21 @@
 #include <QStringList>
 #include <QTimer>
 #include <functional>
+#include <ostream>
+
+// Readable Qt texts in test failure messages.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& l, std::ostream* os)
+{
+    *os << '[' << l.join(QStringLiteral(" | ")).toStdString() << ']';
+}
+inline void PrintTo(const QByteArray& b, std::ostream* os)
+{
+    *os << b.size() << " bytes: " << b.left(64).toHex(' ').toStdString() << (b.size() > 64 ? " ..." : "");
+}
 
 class FakeLinkHost : public LinkHost {
 public:
