@@ -4,6 +4,7 @@
 
 #include <QSerialPort>
 #include <QStringList>
+#include <algorithm>
 
 namespace {
 
@@ -110,6 +111,16 @@ Comm::~Comm()
     SetPortOpen(false);
 }
 
+bool Comm::ValidSettings(const QString& text, QString* why)
+{
+    LineSettings line;
+    QString reason;
+    const bool ok = ParseSettings(text, line, reason);
+    if (why)
+        *why = reason;
+    return ok;
+}
+
 QString Comm::DeviceForPort(int n)
 {
     const QByteArray name = "COM" + QByteArray::number(n);
@@ -182,6 +193,13 @@ bool Comm::SetPortOpen(bool open)
     port->clearError();
 
     port_ = std::move(port);
+    // Time of one character on the line: start bit, data bits, parity bit, stop bits.
+    const double bits = 1.0 + static_cast<int>(line.dataBits) + (line.parity == QSerialPort::NoParity ? 0 : 1)
+                        + (line.stopBits == QSerialPort::OneStop        ? 1.0
+                           : line.stopBits == QSerialPort::TwoStop      ? 2.0
+                                                                        : 1.5);
+    charTimeNs_ = static_cast<qint64>(bits * 1e9 / line.baud);
+    lineFreeAt_ = std::chrono::steady_clock::now();
     broken_ = false;
     rx_.clear();
     lastError_.clear();
@@ -229,7 +247,19 @@ bool Comm::Output(const QByteArray& bytes)
         return false;
     // Qt appends the bytes to its own unbounded transmit queue and sends them from the event
     // loop, so no byte is lost however long the burst.
-    return port_->write(bytes) == bytes.size();
+    if (port_->write(bytes) != bytes.size())
+        return false;
+    const auto now = std::chrono::steady_clock::now();
+    lineFreeAt_ = std::max(now, lineFreeAt_) + std::chrono::nanoseconds(charTimeNs_ * bytes.size());
+    return true;
+}
+
+qint64 Comm::LineBusyMs() const
+{
+    if (!PortOpen())
+        return 0;
+    const auto left = lineFreeAt_ - std::chrono::steady_clock::now();
+    return std::max<qint64>(0, std::chrono::duration_cast<std::chrono::milliseconds>(left).count());
 }
 
 QByteArray Comm::Input()

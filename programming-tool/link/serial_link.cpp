@@ -7,6 +7,8 @@
 #include "profile_record.h"
 
 #include <QFile>
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 
 int32_t WaitTicks = 0;
@@ -21,6 +23,9 @@ namespace {
 // Buffer sizes the port takes (16-bit values).
 constexpr int32_t kMinBufferSize = 1;
 constexpr int32_t kMaxBufferSize = 32767;
+
+// Length of one tick of the main window's timer.
+constexpr qint64 kTickMs = 100;
 
 // Position (0-based) of the first byte a packet's checksum covers: the count.
 constexpr int kChecksumFrom = 2;
@@ -127,7 +132,10 @@ bool SendPacket(Comm& comm, const QByteArray& packet)
 
 bool WaitForReply(Comm& comm, LinkHost& host, int ticks)
 {
-    WaitTicks = ticks;
+    // The port queues a burst at once; the time-out counts from when it has crossed the line,
+    // to within a tick, so that a long burst at a low baud rate is not taken for silence.
+    const qint64 lineTicks = comm.LineBusyMs() / kTickMs;
+    WaitTicks = static_cast<int32_t>(std::min<qint64>(ticks + lineTicks, INT32_MAX));
     while (comm.InBufferCount() == 0 && WaitTicks > 0 && comm.PortOpen())
         host.DoEvents();
     const bool replied = comm.InBufferCount() > 0;
