@@ -73,6 +73,12 @@ QString& ApplFileOf(ProfileRecord& profile, int memory)
     }
 }
 
+// Places a control as designed, widened where the font on this machine needs more room.
+void Place(QWidget* w, int leftTw, int topTw, int widthTw, int heightTw)
+{
+    w->setGeometry(Px(leftTw), Px(topTw), std::max(Px(widthTw), w->sizeHint().width()), Px(heightTw));
+}
+
 // The window's own icon: a small chip.
 QIcon MakeWindowIcon()
 {
@@ -190,21 +196,21 @@ void frmMain::BuildControls()
 
     CpuFlash = new QRadioButton(QStringLiteral("CPU Flash"), fraC167Program);
     CpuFlash->setObjectName(QStringLiteral("CpuFlash"));
-    CpuFlash->setGeometry(Px(360), Px(480), Px(1095), Px(495));
+    Place(CpuFlash, 360, 480, 1095, 495);
     CpuFlash->setChecked(true);
     ExternalFlash = new QRadioButton(QStringLiteral("External Flash"), fraC167Program);
     ExternalFlash->setObjectName(QStringLiteral("ExternalFlash"));
-    ExternalFlash->setGeometry(Px(2880), Px(540), Px(1455), Px(375));
+    Place(ExternalFlash, 2880, 540, 1455, 375);
     DataFlash = new QRadioButton(QStringLiteral("Data Flash"), fraC167Program);
     DataFlash->setObjectName(QStringLiteral("DataFlash"));
-    DataFlash->setGeometry(Px(5160), Px(480), Px(1695), Px(495));
+    Place(DataFlash, 5160, 480, 1695, 495);
     connect(CpuFlash, &QRadioButton::clicked, this, [this] { ChooseMemory(kCpuFlash); });
     connect(ExternalFlash, &QRadioButton::clicked, this, [this] { ChooseMemory(kExternalFlash); });
     connect(DataFlash, &QRadioButton::clicked, this, [this] { ChooseMemory(kDataFlash); });
 
     lblC167ApplFile = new QLabel(QStringLiteral("&Application File:"), fraC167Program);
     lblC167ApplFile->setObjectName(QStringLiteral("lblC167ApplFile"));
-    lblC167ApplFile->setGeometry(Px(360), Px(1080), Px(1740), Px(240));
+    Place(lblC167ApplFile, 360, 1080, 1740, 240);
     txtC167ApplFile = new QLineEdit(fraC167Program);
     txtC167ApplFile->setObjectName(QStringLiteral("txtC167ApplFile"));
     txtC167ApplFile->setGeometry(Px(360), Px(1320), Px(6075), Px(285));
@@ -220,7 +226,7 @@ void frmMain::BuildControls()
 
     cmdC167EraseProgram = new QPushButton(QStringLiteral("Er&ase && Program"), fraC167Program);
     cmdC167EraseProgram->setObjectName(QStringLiteral("cmdC167EraseProgram"));
-    cmdC167EraseProgram->setGeometry(Px(2520), Px(1800), Px(1515), Px(375));
+    Place(cmdC167EraseProgram, 2520, 1800, 1515, 375);
     cmdC167EraseProgram->setEnabled(false);  // until the first reset has ended
     connect(cmdC167EraseProgram, &QPushButton::clicked, this, &frmMain::EraseProgramClick);
 
