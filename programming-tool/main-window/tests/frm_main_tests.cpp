@@ -283,3 +283,16 @@ TEST_F(MainWindowPage, ControlsCarryTheirNames)
     EXPECT_EQ(Child<QPushButton>(*window_, "cmdC167EraseProgram")->text(), "Er&ase && Program");
     EXPECT_EQ(Child<QTabBar>(*window_, "Tab1")->tabText(0), "&C167");
 }
+
+TEST_F(MainWindowPage, ProfileManagerOpensModallyIsKeptAndExitStillEnds)
+{
+    auto* properties = window_->findChild<QAction*>("mnuProperties");
+    properties->trigger();
+    properties->trigger();
+    EXPECT_EQ(answerer_.Dialogs().size(), 2);
+    EXPECT_EQ(window_->findChildren<QDialog*>(QString(), Qt::FindDirectChildrenOnly).size(), 2)
+        << "the file dialog and one Profile Manager";
+    window_->findChild<QAction*>("mnuExit")->trigger();
+    EXPECT_TRUE(window_->IsShutDown());
+    EXPECT_FALSE(window_->isVisible());
+}

@@ -40,6 +40,8 @@ public:
         return texts;
     }
     void Clear() { boxes_.clear(); }
+    // "objectName:title" of every other modal dialog, which is closed unanswered.
+    const QStringList& Dialogs() const { return dialogs_; }
 
 private:
     void Poll()
@@ -60,9 +62,15 @@ private:
                 onFileDialog(dialog);
             else
                 dialog->reject();
+        } else if (auto* other = qobject_cast<QDialog*>(modal)) {
+            if (other->isVisible()) {
+                dialogs_ << other->objectName() + QLatin1Char(':') + other->windowTitle();
+                other->reject();
+            }
         }
     }
 
     QTimer timer_;
     std::vector<SeenBox> boxes_;
+    QStringList dialogs_;
 };
