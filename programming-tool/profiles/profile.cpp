@@ -191,8 +191,10 @@ void CreateDefaultProfile()
     const QString registered = SettingsStore::Read(kProfilesSection, kDefaultProfile, kNoDefault);
     if (registered.compare(kNoDefault, Qt::CaseInsensitive) != 0)
         return;
-    SettingsStore::Write(kProfilesSection, kDefaultProfile, kDefaultProfile);
+    // The section first, then its registration: a run cut short between the two writes leaves
+    // the profile unregistered, and the next start writes it again whole.
     WriteProfile(kDefaultProfile, ProfileRecord{});
+    SettingsStore::Write(kProfilesSection, kDefaultProfile, kDefaultProfile);
 }
 
 void CreateProfile(const QString& name)
