@@ -16,6 +16,8 @@ QString FilePath();
 
 QString Read(const QString& section, const QString& key, const QString& fallback);
 bool Write(const QString& section, const QString& key, const QString& value);
+// Writes several keys of one section in a single locked, atomic replace of the file.
+bool WriteMany(const QString& section, const QList<QPair<QString, QString>>& pairs);
 bool DeleteKey(const QString& section, const QString& key);
 bool DeleteSection(const QString& section);
 // Every key and value of a section, in the order the store holds them.
