@@ -43,6 +43,11 @@ public:
     static QString DeviceForPort(int n);
 
 private:
+    void Pull();            // moves what Qt has received into the receive buffer
+    void OnError(int error);
+
     std::unique_ptr<QSerialPort> port_;
+    QByteArray rx_;         // received bytes not yet read
+    bool broken_ = false;   // the device failed; the port counts as closed
     QString lastError_;
 };
