@@ -206,6 +206,7 @@ struct StoredValueCase {
     const char* list;        // the drop-down list that shows it
     const char* shown;       // its text ("" = nothing selected)
     const char* writtenBack; // the key's value after Apply without an edit
+    friend void PrintTo(const StoredValueCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class StoredValues : public ProfileWindowFixture, public ::testing::WithParamInterface<StoredValueCase> {};
@@ -256,6 +257,7 @@ struct NumberFieldCase {
     const char* key;
     const char* stored;
     const char* typed;
+    friend void PrintTo(const NumberFieldCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class UnconvertibleNumbers : public ProfileWindowFixture,
@@ -358,6 +360,7 @@ struct KeyCase {
     int key;   // Qt::Key
     char text; // the character typed, 0 for none
     const char* after;
+    friend void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class KeyFilters : public ProfileWindowFixture, public ::testing::WithParamInterface<KeyCase> {};
