@@ -3,6 +3,9 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <optional>
+
 extern QString baseDirectory;    // working directory at start-up, ending with a separator
 extern QString programIniPath;   // baseDirectory + "Quorra.ini"
 extern QString languageIniPath;  // baseDirectory + language file name
@@ -19,3 +22,7 @@ QString ReadCustomer(const QString& section, const QString& key, const QString& 
 QString ReadProgram(const QString& section, const QString& key, const QString& defaultValue,
                     int bufferSize = 1024);
 bool WriteProgram(const QString& section, const QString& key, const QString& value);
+
+// A number as stored in the INI files: leading blanks skipped, an optional sign, then decimal digits
+// up to the first other character (wrapping modulo 2^32). Nothing when no digit is found.
+std::optional<uint32_t> ParseLeadingNumber(const QString& text);
