@@ -11,6 +11,7 @@
 // Plain C++ and POSIX only; it shares no code with the programs it talks to.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,6 +58,12 @@ struct Options {
     int replyDelayMs = 0;                // delay before every reply
     long hangUpAfterBytes = -1;          // >= 0: close the far end after receiving this many bytes
     std::vector<uint8_t> garbage;        // bytes sent right after the identification byte
+    // Added for the command-line program and demos
+    std::string linkPath;                // when set: a symlink to the far end, made by Start()
+    bool zeroResets = false;             // programmer: a lone 00h where a packet should start resets
+                                         // the target into bootstrap mode and identifies it
+    // Called on the simulator's thread for every notable event ("identified", "loader CPU", ...).
+    std::function<void(const std::string&)> onEvent;
 };
 
 // What the simulated target has seen, for tests to check.
