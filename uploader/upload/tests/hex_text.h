@@ -1,6 +1,7 @@
 #pragma once
 // Intel hex text for tests, written independently of the upload's decoder.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -53,7 +54,7 @@ inline std::string IntelHex(uint32_t address, const std::vector<uint8_t>& image,
         }
         // A record never crosses a 64 KiB boundary.
         const size_t room = 0x10000 - (a & 0xFFFF);
-        const size_t n = std::min({perRecord, image.size() - at, room});
+        const size_t n = std::min(std::min(perRecord, image.size() - at), room);
         text += DataRecord(static_cast<uint16_t>(a & 0xFFFF),
                            std::vector<uint8_t>(image.begin() + at, image.begin() + at + n));
         at += n;

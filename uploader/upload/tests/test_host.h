@@ -42,7 +42,15 @@ public:
     void EnableUploadButtons(bool enable) override { buttonsEnabled = enable; }
     void ShowMessage(const QString& text) override { messages << text; }
 
-    qint64 Now() override { return fakeClock ? fakeNow : UploadClockMs(); }
+    // Runs at every reading of the clock: lets a test play a slow machine or line.
+    std::function<void()> onNow;
+
+    qint64 Now() override
+    {
+        if (onNow)
+            onNow();
+        return fakeClock ? fakeNow : UploadClockMs();
+    }
 
     void DispatchMessages(qint64 wakeAt) override
     {

@@ -104,7 +104,10 @@ class IdentifyTest : public UploadWireTest, public ::testing::WithParamInterface
 TEST_P(IdentifyTest, IdentifiesOrNamesTheByte)
 {
     const IdentifyCase& c = GetParam();
-    StartSim({.idByte = 0xC5, .silent = c.silent, .wrongId = c.wrongId});
+    targetsim::Options options;
+    options.silent = c.silent;
+    options.wrongId = c.wrongId;
+    StartSim(options);
     UseHexFile(":00000001FF\n");
     host.fakeClock = true;
     ASSERT_EQ(upload.PrepareUpload(), 1);
@@ -150,12 +153,19 @@ TEST_P(PaddingTest, PadsUpTo1024Bytes)
 {
     const PaddingCase& c = GetParam();
     WriteLoaders(c.level2Length);
-    StartSim({.level2Length = std::max(c.level2Length, 1024), .answerLevel2AfterBytes = c.answerAfter});
+    targetsim::Options options;
+    options.level2Length = std::max(c.level2Length, 1024);
+    options.answerLevel2AfterBytes = c.answerAfter;
+    StartSim(options);
     UseHexFile(":00000001FF\n");
     ASSERT_EQ(upload.PrepareUpload(), 1);
     ASSERT_EQ(upload.IdentifyDevice(), 1);
     ASSERT_EQ(upload.SendLevel1(), 1);
     sim->ClearReceived();
+    if (c.answerAfter >= 0) {
+        // A slow line: each turn of the padding gives the device's answer time to arrive.
+        host.onNow = [] { WaitForPortData(TestHost::kRealSliceMs); };
+    }
 
     EXPECT_EQ(upload.SendLevel2(), 1);
     const Bytes sent = sim->Received();
@@ -172,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PaddingCase{"size_1000_padded", 1000, -1, {}},
                       PaddingCase{"size_1024_not_padded", 1024, -1, {}},
                       PaddingCase{"size_1100_not_padded", 1100, -1, {}},
-                      PaddingCase{"answer_during_padding_shown", 1000, 1010, {QStringLiteral("2")}}),
+                      PaddingCase{"answer_during_padding_shown", 1000, 1001, {QStringLiteral("2")}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Records go out as their bytes without colon or line end; the last answer picks the message.
@@ -260,7 +270,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(UploadWireTest, CheckedRecordsStopAtTheErrorAnswer)
 {
-    StartSim({.faultReply = targetsim::FaultReply{2, 'C'}});
+    targetsim::Options options;
+    options.faultReply = targetsim::FaultReply{2, 'C'};
+    StartSim(options);
     UseHexFile(kRecordLine + kRecordLine + kRecordLine + kEndLine);
     upload.RunUpload();
     EXPECT_EQ(host.messages, QStringList{QStringLiteral("Error: Invalid checksum")});
@@ -270,7 +282,9 @@ TEST_F(UploadWireTest, CheckedRecordsStopAtTheErrorAnswer)
 
 TEST_F(UploadWireTest, EraseNotReportedInTimeEndsWithFlashError)
 {
-    StartSim({.eraseMs = 60000});
+    targetsim::Options options;
+    options.eraseMs = 60000;
+    StartSim(options);
     UseHexFile(kEndLine);
     ASSERT_TRUE(UpToLevel2());
     host.fakeClock = true;
@@ -283,7 +297,9 @@ TEST_F(UploadWireTest, EraseNotReportedInTimeEndsWithFlashError)
 
 TEST_F(UploadWireTest, CancelWhileErasingEndsWithoutMessage)
 {
-    StartSim({.eraseMs = 60000});
+    targetsim::Options options;
+    options.eraseMs = 60000;
+    StartSim(options);
     UseHexFile(kEndLine);
     host.onDispatch = [this] {
         if (host.statuses.last() == QStringLiteral("Erasing Flash..."))
