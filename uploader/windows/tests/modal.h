@@ -3,6 +3,7 @@
 // widget of the wanted kind and hands it to the answer, once.
 
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QPointer>
 #include <QTimer>
