@@ -61,7 +61,8 @@ struct Options {
     // Added for the command-line program and demos
     std::string linkPath;                // when set: a symlink to the far end, made by Start()
     bool zeroResets = false;             // programmer: a lone 00h where a packet should start resets
-                                         // the target into bootstrap mode and identifies it
+                                         // the target into bootstrap mode and identifies it;
+                                         // uploader: so does a record of five 00h bytes
     // Called on the simulator's thread for every notable event ("identified", "loader CPU", ...).
     std::function<void(const std::string&)> onEvent;
 };
