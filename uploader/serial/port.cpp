@@ -50,16 +50,20 @@ bool PortIsOpen()
     return portState.handle && portState.handle->isOpen();
 }
 
-// The device that stands for COMn: the environment variable COM<n>, else /dev/ttyS<n-1>.
-QString DevicePath(const QString& comName, int number)
+}  // namespace
+
+QString PortName(uint8_t portNumber)
 {
-    const QByteArray fromEnvironment = qgetenv(comName.toLatin1().constData());
-    if (!fromEnvironment.isEmpty())
-        return QString::fromLocal8Bit(fromEnvironment);
-    return QString::asprintf(kDefaultDevicePattern, number - 1);
+    return QString::asprintf("%s%d", kDevicePrefix, int(portNumber));
 }
 
-}  // namespace
+QString PortDevicePath(uint8_t portNumber)
+{
+    const QByteArray fromEnvironment = qgetenv(PortName(portNumber).toLatin1().constData());
+    if (!fromEnvironment.isEmpty())
+        return QString::fromLocal8Bit(fromEnvironment);
+    return QString::asprintf(kDefaultDevicePattern, int(portNumber) - 1);
+}
 
 int InitPort()
 {
@@ -75,11 +79,8 @@ int OpenPort()
     if (portState.handle)
         ClosePort();
 
-    const int number = portState.portNumber;
-    const QString comName = QString::asprintf("%s%d", kDevicePrefix, number);
-
     auto port = std::make_unique<QSerialPort>();
-    port->setPortName(DevicePath(comName, number));
+    port->setPortName(PortDevicePath(portState.portNumber));
     QSerialPort* raw = port.get();
     // A hung-up far end makes Qt report read errors without end: close at the first one, so that
     // reads return 0 and nothing spins. Line-signal requests that a device does not support

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+#include <QString>
+
 class QSerialPort;
 
 struct PortState {
@@ -26,3 +28,8 @@ void ClosePort();                                          // drops DTR and clos
 // Blocks until received bytes are waiting, timeoutMs passes, or at once when no port is open.
 // Dispatches no window messages. Returns true when bytes are waiting.
 bool WaitForPortData(int timeoutMs);
+
+// The name of port n as the settings show it ("COM4") and the device it opens: the environment
+// variable of that name when set, else /dev/ttyS<n-1>.
+QString PortName(uint8_t portNumber);
+QString PortDevicePath(uint8_t portNumber);

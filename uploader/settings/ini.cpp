@@ -49,7 +49,7 @@ IniText Split(const QByteArray& data)
 {
     IniText ini;
     QStringDecoder utf8(QStringDecoder::Utf8);
-    (void)utf8.decode(data);
+    [[maybe_unused]] const QString asUtf8 = utf8.decode(data);
     ini.latin1 = utf8.hasError();
 
     qsizetype start = 0;

@@ -95,12 +95,18 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent)
     };
     place(okButton, kOkRect, false);
     place(cancelButton, kCancelRect, false);
-    place(portLabel, kPortLabelRect, true);
     place(portList, kPortListRect, true);
-    place(baudLabel, kBaudLabelRect, true);
     place(baudList, kBaudListRect, true);
-    place(languageLabel, kLanguageLabelRect, true);
     place(languageList, kLanguageListRect, true);
+    // Each label stands level with its list.
+    const auto besideList = [&place](QLabel* label, const QRect& du, const QComboBox* list) {
+        place(label, du, true);
+        label->setGeometry(label->x(), list->y(), label->width(), list->height());
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    };
+    besideList(portLabel, kPortLabelRect, portList);
+    besideList(baudLabel, kBaudLabelRect, baudList);
+    besideList(languageLabel, kLanguageLabelRect, languageList);
     setFixedSize(int(kWindowWidthDu * unitX + 0.5),
                  std::max(int(kWindowHeightDu * unitY + 0.5),
                           languageList->geometry().bottom() + int(7 * unitY)));
