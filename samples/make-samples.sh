@@ -69,7 +69,17 @@ srec "$tmp/d.bin" 0x1000 2 "ApplAT45D0x1" 0x1000 >ApplAT45D0x1.sre
 bytes "$tmp/e.bin" 1024 16
 srec "$tmp/e.bin" 0x0000 2 "ApplDS1994" 0x0000 >ApplDS1994.sre
 
-# Uploader: loader stages per device model (TX37's LEVEL2.BIN needs no padding).
+# Intel hex files: 16-byte records, type 04 records and the end-of-file record.
+hexfile() {  # FILE SIZE-LOW SIZE-HIGH SEED: SIZE-LOW bytes at 00000h, SIZE-HIGH at 10000h
+    bytes "$tmp/f.bin" "$2" "$4"
+    bytes "$tmp/g.bin" "$3" "$(($4 + 1))"
+    srec_cat "$tmp/f.bin" -binary "$tmp/g.bin" -binary -offset 0x10000 -o "$1" -intel -obs=16 \
+        -line-termination=crlf
+}
+hexfile firmware.hex 8192 4096 30
+
+# Uploader: loader stages per device model (TX37's LEVEL2.BIN needs no padding), and a hex file
+# where the upload window's file dialog first looks.
 seed=20
 for model in VR10 VR20 TX31 TX37; do
     mkdir -p "$model"
@@ -77,12 +87,6 @@ for model in VR10 VR20 TX31 TX37; do
     size=1000
     [ "$model" = TX37 ] && size=1024
     bytes "$model/LEVEL2.BIN" "$size" "$((seed + 1))"
+    hexfile "$model/$model.hex" 2048 512 "$((seed + 100))"
     seed=$((seed + 2))
 done
-
-# Intel hex file: 8 KiB at 00000h and 4 KiB at 10000h, 16-byte records, type 04 records and the
-# end-of-file record.
-bytes "$tmp/f.bin" 8192 30
-bytes "$tmp/g.bin" 4096 31
-srec_cat "$tmp/f.bin" -binary "$tmp/g.bin" -binary -offset 0x10000 -o firmware.hex -intel -obs=16 \
-    -line-termination=crlf
