@@ -345,7 +345,15 @@ void Engine::FeedUploader(uint8_t byte, Clock::time_point now) {
         break;
     case State::Records:
         packet_.push_back(byte);
-        if (packet_.size() == kHexOverhead + packet_[0]) HexRecordComplete(now);
+        if (packet_.size() == kHexOverhead + packet_[0]) {
+            if (opt_.zeroResets && std::all_of(packet_.begin(), packet_.end(),
+                                               [](uint8_t b) { return b == kBootstrapTrigger; })) {
+                Reset();  // the host's bootstrap triggers, one every 100 ms
+                Identify(now);
+            } else {
+                HexRecordComplete(now);
+            }
+        }
         break;
     default:
         break;

@@ -61,8 +61,10 @@ struct Options {
     // Added for the command-line program and demos
     std::string linkPath;                // when set: a symlink to the far end, made by Start()
     bool zeroResets = false;             // programmer: a lone 00h where a packet should start resets
-                                         // the target into bootstrap mode and identifies it
-    // Called on the simulator's thread for every notable event ("identified", "loader CPU", ...).
+                                         // the target into bootstrap mode and identifies it;
+                                         // uploader: so does a record of five 00h bytes
+    // Called for every notable event ("identified: C5h", "loader running: CPU", "erase bank 2", ...),
+    // on the simulator's thread (or in Reset()), with its lock held: never call the Controller here.
     std::function<void(const std::string&)> onEvent;
 };
 
@@ -97,7 +99,7 @@ public:
     // Current contents of a memory (erased bytes are FFh).
     std::vector<uint8_t> Flash(Memory m) const;
     std::vector<uint8_t> UploaderFlash() const;
-    // Bytes of the memory in [address, address + length) relative to nothing: absolute addresses.
+    // Bytes of the memory in [address, address + length), absolute addresses, clipped to the memory.
     std::vector<uint8_t> Read(Memory m, uint32_t address, uint32_t length) const;
     std::vector<uint8_t> ReadUploader(uint32_t address, uint32_t length) const;
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <numeric>
 #include <thread>
@@ -198,6 +199,9 @@ std::vector<Exchange> Exchanges() {
         {"zero-resets-option", With(Programmer(), [](Options& o) { o.zeroResets = true; }),
          Boot("CPU") + Boot("AT45D0x1"),
          [](const Controller& c) { EXPECT_EQ(c.GetStats().identifications, 2); }},
+        {"zero-resets-option-uploader", With(Uploader(), [](Options& o) { o.zeroResets = true; }),
+         UploaderBoot() + std::vector<Step>{{Hex(0x01, 0, {}), {'G'}}, {Bytes(4, 0x00), {}}, {{0x00}, {0xC5}}},
+         nullptr},
         {"stray-zero-ignored-by-default", Programmer(),
          Boot("CPU") + std::vector<Step>{{{0x00}, {}}, {Erase(0), kStar}}, nullptr},
 
@@ -434,6 +438,102 @@ TEST(TargetSim, Layouts) {
     EXPECT_EQ(UploaderFlashLayout().size, 1024u * 1024);
     Controller sim;
     EXPECT_EQ(sim.Flash(Memory::AMD29F0x0), Bytes(512 * 1024, 0xFF));
+}
+
+
+// ---- Our sample files against the simulator -----------------------------------------------------
+
+std::vector<std::string> Lines(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);) {
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+        lines.push_back(l);
+    }
+    return lines;
+}
+
+Bytes HexBytes(const std::string& text) {
+    Bytes b;
+    for (size_t i = 0; i + 1 < text.size(); i += 2) b.push_back(uint8_t(std::stoul(text.substr(i, 2), nullptr, 16)));
+    return b;
+}
+
+TEST(Samples, ChipLoadersCarryTheirMarker) {
+    const std::pair<const char*, const char*> loaders[] = {
+        {"LoaderC167.sre", "CPU"}, {"LoaderC168.sre", "CPU"}, {"LoaderAMD29F0x0.sre", "AMD29F0x0"},
+        {"LoaderAT45D0x1.sre", "AT45D0x1"}, {"LoaderDS1994.sre", "DS1994"}};
+    Controller sim;
+    ASSERT_TRUE(sim.Start());
+    Host host(sim.DevicePath());
+    ASSERT_TRUE(host.Send(0x00));
+    ASSERT_EQ(host.Read(1), Bytes{0xC5});
+    std::ifstream pre(SAMPLES_DIR "/PreLoad.bin", std::ios::binary);
+    const Bytes preLoader{std::istreambuf_iterator<char>(pre), {}};
+    ASSERT_EQ(preLoader.size(), 32u);
+    ASSERT_TRUE(host.Send(preLoader));
+    bool first = true;
+    for (const auto& [file, marker] : loaders) {
+        SCOPED_TRACE(file);
+        Bytes image(3072, 0xFF);  // F600h-F9FFh, then E000h-E7FFh
+        for (const std::string& l : Lines(std::string(SAMPLES_DIR "/") + file)) {
+            ASSERT_GE(l.size(), 4u);
+            ASSERT_EQ(l[0], 'S');
+            if (l[1] != '1' && l[1] != '2') continue;
+            const Bytes r = HexBytes(l.substr(2));
+            const size_t addressLength = l[1] == '1' ? 2 : 3;
+            uint32_t address = 0;
+            for (size_t i = 0; i < addressLength; ++i) address = (address << 8) | r[1 + i];
+            for (size_t i = 1 + addressLength; i + 1 < r.size(); ++i, ++address) {
+                if (address >= 0xF600 && address <= 0xF9FF) image[address - 0xF600] = r[i];
+                else if (address >= 0xE000 && address <= 0xE7FF) image[1024 + address - 0xE000] = r[i];
+                else FAIL() << "address " << address;
+            }
+        }
+        if (!first) {
+            ASSERT_TRUE(host.Send(kReload));
+        }
+        first = false;
+        ASSERT_TRUE(host.Send(image));
+        EXPECT_EQ(host.Read(1), kStar);
+        EXPECT_EQ(sim.GetStats().lastLoader, marker);
+    }
+}
+
+TEST(Samples, HexFileUploadsToTheEnd) {
+    Options o;
+    o.protocol = Protocol::Uploader;
+    Controller sim(o);
+    ASSERT_TRUE(sim.Start());
+    Host host(sim.DevicePath());
+    ASSERT_TRUE(host.Send(0x00));
+    ASSERT_EQ(host.Read(1), Bytes{0xC5});
+    std::ifstream l1(SAMPLES_DIR "/VR10/LEVEL1.BIN", std::ios::binary), l2(SAMPLES_DIR "/VR10/LEVEL2.BIN", std::ios::binary);
+    ASSERT_TRUE(host.Send(Bytes{std::istreambuf_iterator<char>(l1), {}}));
+    ASSERT_EQ(host.Read(1), Bytes{'1'});
+    Bytes level2{std::istreambuf_iterator<char>(l2), {}};
+    level2.resize(1024, 0x00);  // the host's zero padding
+    ASSERT_TRUE(host.Send(level2));
+    ASSERT_EQ(host.Read(2), (Bytes{'2', 'A'}));
+    Bytes expected(0x11000, 0xFF);
+    uint32_t base = 0;
+    uint8_t last = 0;
+    for (const std::string& line : Lines(SAMPLES_DIR "/firmware.hex")) {
+        ASSERT_EQ(line[0], ':');
+        const Bytes r = HexBytes(line.substr(1));
+        if (r[3] == 0x04) base = uint32_t((r[4] << 8) | r[5]) << 16;
+        if (r[3] == 0x00)
+            for (size_t i = 0; i < r[0]; ++i) expected.at(base + ((r[1] << 8) | r[2]) + i) = r[4 + i];
+        ASSERT_TRUE(host.Send(r));
+        const Bytes answer = host.Read(1);
+        ASSERT_EQ(answer.size(), 1u);
+        last = answer[0];
+        if (last != 'G') {
+            ASSERT_EQ(last, 'A') << line;
+        }
+    }
+    EXPECT_EQ(last, 'G');
+    EXPECT_EQ(sim.ReadUploader(0, 0x11000), expected);
 }
 
 }  // namespace
