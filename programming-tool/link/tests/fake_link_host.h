@@ -46,6 +46,9 @@ public:
         timer_.start();
     }
 
+    // A faster clock once the target has been brought up at the normal pace.
+    void SetTickMs(int ms) { timer_.setInterval(ms); }
+
     void SetStatusText(int panel, const QString& text) override
     {
         if (panel >= 1 && panel <= 3) {

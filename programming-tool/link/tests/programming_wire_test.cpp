@@ -96,9 +96,10 @@ TEST(EraseWire, SilenceAfterAnEraseCountsItsHundredTicks)
 {
     targetsim::Options o;
     o.bankEraseMs = 3600 * 1000;         // the erase never ends while the test runs
-    Rig rig(o, kFastTickMs);
+    Rig rig(o);
     ASSERT_TRUE(rig.started && rig.Open());
     ASSERT_TRUE(rig.Boot(1));
+    rig.host.SetTickMs(kFastTickMs);
     rig.host.ticksInWaits = 0;
     EXPECT_FALSE(EraseBanks(rig.comm, rig.host, 1));
     EXPECT_EQ(rig.host.ticksInWaits, 100);
@@ -345,8 +346,9 @@ TEST(ProgramWire, PortLostOrClosedTakesTheNotRespondingPath)
         SCOPED_TRACE("far end hangs up while programming");
         targetsim::Options o;
         o.hangUpAfterBytes = 1 + kPreLoaderLength + kPart1Size + kPart2Size + 4 * 7 + 500;
-        Rig rig(o, kFastTickMs);
+        Rig rig(o);
         Prepare(rig, 1);
+        rig.host.SetTickMs(kFastTickMs);
         CurrentProfile.C167ApplFile = rig.Path("Appl.bin");
         WriteFile(CurrentProfile.C167ApplFile, Pattern(4096, 3));
         EXPECT_FALSE(SendApplication(rig.comm, rig.host, 1));
