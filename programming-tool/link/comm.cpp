@@ -270,6 +270,9 @@ QByteArray Comm::Input()
     }
     QByteArray out;
     out.swap(rx_);
+    // The target answers what it has taken: whatever was queued before has crossed the line.
+    if (!out.isEmpty())
+        lineFreeAt_ = std::min(lineFreeAt_, std::chrono::steady_clock::now());
     return out;
 }
 

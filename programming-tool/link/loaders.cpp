@@ -169,6 +169,8 @@ int32_t BootstrapTarget(Comm& comm, LinkHost& host)
     if (!WaitForReply(comm, host, kIdentificationTicks))
         return 0;
     const QByteArray reply = comm.Input();
+    if (reply.isEmpty())
+        return 0;
     const uint8_t expected = CurrentProfile.ProcessorCode == kST10F168 ? kIdST10F168 : kIdC167;
     if (static_cast<uint8_t>(reply[0]) != expected) {
         ShowReply(host, reply);

@@ -97,6 +97,7 @@ StepEnd SendSRecordFile(Comm& comm, LinkHost& host, const QString& fileName)
     }
     const qint64 total = reader.Size();
     qint64 count = 0;
+    qint64 shown = 0;
     QByteArray line;
     while (reader.Next(line)) {
         const int lineNo = reader.LineNumber();
@@ -130,6 +131,7 @@ StepEnd SendSRecordFile(Comm& comm, LinkHost& host, const QString& fileName)
         if (!comm.Output(record))
             return StepEnd::NotResponding;
         ShowProgress(host, count, total);
+        shown = count;
         if (!WaitForAck(comm, host, kRecordAckTicks))
             return StepEnd::NotResponding;
     }
@@ -137,6 +139,8 @@ StepEnd SendSRecordFile(Comm& comm, LinkHost& host, const QString& fileName)
         ShowFileError(host, fileName, reader.ErrorString());
         return StepEnd::Refused;
     }
+    if (count != shown)  // blank lines at the end
+        ShowProgress(host, count, total);
     return StepEnd::Done;
 }
 

@@ -24,6 +24,9 @@ namespace {
 constexpr int32_t kMinBufferSize = 1;
 constexpr int32_t kMaxBufferSize = 32767;
 
+// Largest file SendFile writes in one piece: a pre-loader goes into the target's RAM.
+constexpr qint64 kMaxSendFileSize = 64 * 1024;
+
 // Length of one tick of the main window's timer.
 constexpr qint64 kTickMs = 100;
 
@@ -93,6 +96,14 @@ SendResult SendFileChecked(Comm& comm, LinkHost& host, const QString& fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         ShowFileError(host, fileName, file.errorString());
+        return SendResult::FileError;
+    }
+    if (file.size() > kMaxSendFileSize) {
+        host.ShowMessage(QStringLiteral("The file '%1' is too large to send (%2 bytes; at most %3).")
+                             .arg(fileName)
+                             .arg(file.size())
+                             .arg(kMaxSendFileSize),
+                         MessageIcon::Exclamation);
         return SendResult::FileError;
     }
     const QByteArray bytes = file.readAll();

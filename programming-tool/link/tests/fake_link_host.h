@@ -46,12 +46,19 @@ public:
         timer_.start();
     }
 
+    // A faster clock once the target has been brought up at the normal pace.
+    void SetTickMs(int ms) { timer_.setInterval(ms); }
+
     void SetStatusText(int panel, const QString& text) override
     {
-        if (panel >= 1 && panel <= 3) {
-            panels_[panel - 1] = text;
-            history[panel - 1].append(text);
-        }
+        if (panel < 1 || panel > 3)
+            return;
+        panels_[panel - 1] = text;
+        if (onStatus)
+            onStatus(panel, text);
+        if (!recordStatus)
+            return;
+        history[panel - 1].append(text);
         events.append(QStringLiteral("status%1:%2").arg(panel).arg(text));
     }
     QString StatusText(int panel) const override
@@ -86,6 +93,7 @@ public:
     }
 
     int memory = 1;
+    bool recordStatus = true;   // keep every status text (benchmarks turn it off)
     QStringList history[3];     // every text each panel was given, in order
     QStringList events;         // status texts, boxes and not-responding boxes, in order
     QList<Box> boxes;
@@ -93,6 +101,7 @@ public:
     int ticksInWaits = 0;       // ticks that came while a wait was under way
     long doEvents = 0;
     std::function<void(const QString&)> onMessage;
+    std::function<void(int, const QString&)> onStatus;
 
 private:
     QString panels_[3];

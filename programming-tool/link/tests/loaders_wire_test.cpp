@@ -180,21 +180,31 @@ INSTANTIATE_TEST_SUITE_P(
                       MessageIcon::Exclamation}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(LoaderWire, FileThatCannotBeOpenedIsNamedAndEndsWithError)
+TEST(LoaderWire, FileThatCannotBeUsedIsNamedAndEndsWithError)
 {
-    for (const bool preLoader : {true, false}) {
-        SCOPED_TRACE(preLoader ? "pre-loader" : "loader");
+    struct Case {
+        const char* name;
+        bool preLoader;     // which file is at fault
+        bool exists;        // present but far too large for a pre-loader
+        const char* box;
+    };
+    for (const Case& c : {Case{"pre-loader missing", true, false, "The file '%1' cannot be opened."},
+                          Case{"loader missing", false, false, "The file '%1' cannot be opened."},
+                          Case{"pre-loader too large", true, true, "The file '%1' is too large to send"}}) {
+        SCOPED_TRACE(c.name);
         Rig rig;
         ASSERT_TRUE(rig.started && rig.Open());
-        const QString missing = rig.Path("missing.file");
-        (preLoader ? CurrentProfile.PreLoaderFile : CurrentProfile.C167LoaderFile) = missing;
+        const QString path = rig.Path("other.file");
+        if (c.exists)
+            WriteFile(path, QByteArray(1 << 20, 'x'));
+        (c.preLoader ? CurrentProfile.PreLoaderFile : CurrentProfile.C167LoaderFile) = path;
         EXPECT_EQ(BootstrapTarget(rig.comm, rig.host), 1);
         ASSERT_EQ(rig.host.boxes.size(), 1);
-        EXPECT_TRUE(rig.host.boxes[0].text.startsWith(
-            QStringLiteral("The file '%1' cannot be opened.").arg(missing)));
+        EXPECT_TRUE(rig.host.boxes[0].text.startsWith(QString::fromLatin1(c.box).arg(path)))
+            << rig.host.boxes[0].text.toStdString();
         EXPECT_EQ(rig.host.notResponding, 0);
         EXPECT_TRUE(rig.host.StatusText(1).endsWith(QStringLiteral(" ..., Error")));
-        EXPECT_EQ(rig.Wire(), QByteArray(1, '\0') + (preLoader ? QByteArray() : rig.preLoader));
+        EXPECT_EQ(rig.Wire(), QByteArray(1, '\0') + (c.preLoader ? QByteArray() : rig.preLoader));
     }
 }
 
