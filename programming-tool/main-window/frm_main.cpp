@@ -502,8 +502,12 @@ void frmMain::ShowMessage(const QString& text, MessageIcon icon)
 {
     // No parent: the main window is disabled while an operation runs, and a box it owned would
     // be disabled with it.
+    // Texts join their lines with a carriage return or a line feed; the box breaks lines only at
+    // line feeds.
+    QString lines = text;
+    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QMessageBox box(icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
-                    QCoreApplication::applicationName(), text, QMessageBox::Ok);
+                    QCoreApplication::applicationName(), lines, QMessageBox::Ok);
     box.setWindowIcon(windowIcon());
     box.exec();
 }

@@ -69,7 +69,7 @@ TEST_F(MainWindowStartup, BadPortShowsCommErrorThenNotRespondingAndEndsReady)
 
     ASSERT_EQ(answerer.Boxes().size(), 2u);
     EXPECT_EQ(answerer.Boxes()[0].text,
-              "Comm port error.\rPlease choose another COMM Port\rin the Profile..., Properties menu");
+              "Comm port error.\nPlease choose another COMM Port\nin the Profile..., Properties menu");
     EXPECT_EQ(answerer.Boxes()[0].title, QCoreApplication::applicationName());
     EXPECT_EQ(answerer.Boxes()[0].icon, QMessageBox::Warning);
     EXPECT_EQ(answerer.Boxes()[1].text, NotResponding());
