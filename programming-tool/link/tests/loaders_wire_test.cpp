@@ -111,8 +111,13 @@ TEST(LoaderWire, UnacknowledgedLoaderShowsNotRespondingAndError)
 {
     targetsim::Options o;
     o.preLoaderLength = 100000;   // the target never finishes taking the pre-loader
-    Rig rig(o, kFastTickMs);
+    Rig rig(o);
     ASSERT_TRUE(rig.started && rig.Open());
+    // Identified at the normal tick; the clock speeds up once the download begins.
+    rig.host.onStatus = [&rig](int panel, const QString&) {
+        if (panel == 1)
+            rig.host.SetTickMs(kFastTickMs);
+    };
     EXPECT_EQ(BootstrapTarget(rig.comm, rig.host), 1);
     EXPECT_EQ(rig.host.notResponding, 1);
     EXPECT_TRUE(rig.host.boxes.isEmpty());
