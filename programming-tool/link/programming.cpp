@@ -101,7 +101,7 @@ StepEnd SendSRecordFile(Comm& comm, LinkHost& host, const QString& fileName)
     QByteArray line;
     while (reader.Next(line)) {
         const int lineNo = reader.LineNumber();
-        count += reader.RawLength() + reader.LineEndLength();
+        count += line.size() + reader.LineEndLength();
         if (line.isEmpty())
             continue;
         if (reader.TooLong()) {
