@@ -116,14 +116,18 @@ TEST(ProgramWire, BinaryImageGoesOutAsType3RecordsFromTheOffset)
         const char* offset;
         uint32_t address;
         QStringList progress;
+        const char* text = nullptr;  // the image's bytes, when not a pattern
     };
     for (const Case& c : {Case{"100_bytes_at_0", 100, "00000000", 0, {"64%", "100%"}},
                           Case{"128_bytes_at_10000", 128, "10000", 0x10000, {"50%", "100%"}},
-                          Case{"empty_offset_is_0", 64, "", 0, {"100%"}}}) {
+                          Case{"empty_offset_is_0", 64, "", 0, {"100%"}},
+                          Case{"s_record_text_failing_the_test_is_data", 13, "200", 0x200, {"100%"},
+                               "S1040000F10B\n"}}) {
         SCOPED_TRACE(c.name);
         Rig rig;
         Prepare(rig, 1);
-        const QByteArray image = Pattern(c.size, 7);
+        const QByteArray image = c.text ? QByteArray(c.text) : Pattern(c.size, 7);
+        ASSERT_EQ(image.size(), c.size);
         CurrentProfile.C167ApplFile = rig.Path("Appl.bin");
         CurrentProfile.C167ApplFileOffset = QString::fromLatin1(c.offset);
         WriteFile(CurrentProfile.C167ApplFile, image);
