@@ -17,7 +17,7 @@ public:
     explicit Comm(QObject* parent = nullptr);
     ~Comm() override;  // closes the port
 
-    // Settings applied at the next open (DTREnable also while open).
+    // Settings applied when the port opens.
     int CommPort = 1;
     bool DTREnable = false;
     int Handshaking = 0;          // 0 none

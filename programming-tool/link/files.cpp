@@ -1,5 +1,6 @@
 // Hex text, record checksums and the kind of an application file.
 
+#include "link_internal.h"
 #include "module1.h"
 
 #include <QFile>
@@ -13,6 +14,8 @@ constexpr qint64 kHexToLongMax = 0x7FFFFFFF;
 // digits and at most 255 bytes of address, data and checksum.
 constexpr qint64 kFirstRecordMax = 4 + 255 * 2;
 
+}  // namespace
+
 int HexDigit(QChar c)
 {
     const char16_t u = c.unicode();
@@ -24,8 +27,6 @@ int HexDigit(QChar c)
         return u - u'a' + 10;
     return -1;
 }
-
-}  // namespace
 
 bool HexToLong(const QString& text, int32_t* value)
 {

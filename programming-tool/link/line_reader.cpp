@@ -54,8 +54,8 @@ bool LineReader::Next(QByteArray& line)
 {
     line.clear();
     lineEnd_ = 0;
-    raw_ = 0;
-    tooLong_ = false;
+    if (tooLong_)
+        return false;
     int c = GetByte();
     if (c < 0)
         return false;
@@ -73,11 +73,11 @@ bool LineReader::Next(QByteArray& line)
             }
             break;
         }
-        ++raw_;
-        if (line.size() < kMaxLineLength)
-            line.append(static_cast<char>(c));
-        else
+        if (line.size() == kMaxLineLength) {
             tooLong_ = true;
+            break;
+        }
+        line.append(static_cast<char>(c));
         c = GetByte();
     }
     return true;

@@ -1,7 +1,8 @@
 #pragma once
 // Reads a text file line by line as it goes, never whole. A line ends at CR LF, LF or CR; the
-// reader tells how many bytes the line end took (none after a last line without one). Lines
-// longer than the limit are cut there and flagged; the rest of such a line is skipped.
+// reader tells how many bytes the line end took (none after a last line without one). A line
+// longer than the limit is cut there and flagged, and reading stops: such a file cannot be used,
+// and a file without line ends (a device, for one) is never read on and on.
 
 #include <QByteArray>
 #include <QFile>
@@ -20,8 +21,8 @@ public:
     // Next line without its line end. False at the end of the file (or on a read error).
     bool Next(QByteArray& line);
     int LineEndLength() const { return lineEnd_; }  // of the line last returned
-    qint64 RawLength() const { return raw_; }       // bytes of that line as stored, line end excluded
-    bool TooLong() const { return tooLong_; }       // that line was cut at kMaxLineLength
+    bool TooLong() const { return tooLong_; }       // that line was cut at kMaxLineLength;
+                                                    // Next() returns false after it
     int LineNumber() const { return lineNumber_; }  // 1 for the first line
     bool Failed() const { return file_.error() != QFileDevice::NoError; }  // a read failed
 
@@ -35,7 +36,6 @@ private:
     qsizetype pos_ = 0;
     bool eof_ = false;
     int lineEnd_ = 0;
-    qint64 raw_ = 0;
     bool tooLong_ = false;
     int lineNumber_ = 0;
 };

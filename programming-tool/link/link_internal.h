@@ -9,6 +9,9 @@ class LinkHost;
 
 enum class SendResult { Sent, FileError, PortError };
 
+// Value of a hex digit in either case, or -1 for any other character.
+int HexDigit(QChar c);
+
 // SendFile that tells a file failure (already reported) from a port failure.
 SendResult SendFileChecked(Comm& comm, LinkHost& host, const QString& fileName);
 // The box for a file that cannot be opened or read.

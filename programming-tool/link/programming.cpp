@@ -71,20 +71,6 @@ void ShowProgress(LinkHost& host, qint64 count, qint64 total)
     host.SetStatusText(3, QString::number(Percentage(count, total)) + QLatin1Char('%'));
 }
 
-bool IsHexDigit(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
-int HexValue(char c)
-{
-    if (c <= '9')
-        return c - '0';
-    if (c <= 'F')
-        return c - 'A' + 10;
-    return c - 'a' + 10;
-}
-
 enum class StepEnd { Done, NotResponding, Refused };
 
 // Sends an S-record file line by line in its binary form.
@@ -101,7 +87,7 @@ StepEnd SendSRecordFile(Comm& comm, LinkHost& host, const QString& fileName)
     QByteArray line;
     while (reader.Next(line)) {
         const int lineNo = reader.LineNumber();
-        count += reader.RawLength() + reader.LineEndLength();
+        count += line.size() + reader.LineEndLength();
         if (line.isEmpty())
             continue;
         if (reader.TooLong()) {
@@ -119,7 +105,7 @@ StepEnd SendSRecordFile(Comm& comm, LinkHost& host, const QString& fileName)
         const qsizetype digits = line.size() - 2;
         bool hex = digits % 2 == 0;
         for (qsizetype i = 2; hex && i < line.size(); ++i)
-            hex = IsHexDigit(line[i]);
+            hex = HexDigit(QLatin1Char(line[i])) >= 0;
         if (!hex) {
             ShowLineError(host, fileName, lineNo,
                           QStringLiteral("the characters after the record type are not pairs of hex digits"));
@@ -127,7 +113,8 @@ StepEnd SendSRecordFile(Comm& comm, LinkHost& host, const QString& fileName)
         }
         QByteArray record = line.left(2);
         for (qsizetype i = 2; i < line.size(); i += 2)
-            record.append(static_cast<char>(HexValue(line[i]) * 16 + HexValue(line[i + 1])));
+            record.append(static_cast<char>(HexDigit(QLatin1Char(line[i])) * 16
+                                            + HexDigit(QLatin1Char(line[i + 1]))));
         if (!comm.Output(record))
             return StepEnd::NotResponding;
         ShowProgress(host, count, total);

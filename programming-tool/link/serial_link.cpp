@@ -98,17 +98,18 @@ SendResult SendFileChecked(Comm& comm, LinkHost& host, const QString& fileName)
         ShowFileError(host, fileName, file.errorString());
         return SendResult::FileError;
     }
-    if (file.size() > kMaxSendFileSize) {
-        host.ShowMessage(QStringLiteral("The file '%1' is too large to send (%2 bytes; at most %3).")
-                             .arg(fileName)
-                             .arg(file.size())
-                             .arg(kMaxSendFileSize),
-                         MessageIcon::Exclamation);
-        return SendResult::FileError;
-    }
-    const QByteArray bytes = file.readAll();
+    // One byte past the limit tells a file that is too large, also one whose size is not
+    // known beforehand (a device).
+    const QByteArray bytes = file.read(kMaxSendFileSize + 1);
     if (file.error() != QFileDevice::NoError) {
         ShowFileError(host, fileName, file.errorString());
+        return SendResult::FileError;
+    }
+    if (bytes.size() > kMaxSendFileSize) {
+        host.ShowMessage(QStringLiteral("The file '%1' is too large to send (more than %2 bytes).")
+                             .arg(fileName)
+                             .arg(kMaxSendFileSize),
+                         MessageIcon::Exclamation);
         return SendResult::FileError;
     }
     file.close();

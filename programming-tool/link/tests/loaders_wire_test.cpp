@@ -111,8 +111,13 @@ TEST(LoaderWire, UnacknowledgedLoaderShowsNotRespondingAndError)
 {
     targetsim::Options o;
     o.preLoaderLength = 100000;   // the target never finishes taking the pre-loader
-    Rig rig(o, kFastTickMs);
+    Rig rig(o);
     ASSERT_TRUE(rig.started && rig.Open());
+    // Identified at the normal tick; the clock speeds up once the download begins.
+    rig.host.onStatus = [&rig](int panel, const QString&) {
+        if (panel == 1)
+            rig.host.SetTickMs(kFastTickMs);
+    };
     EXPECT_EQ(BootstrapTarget(rig.comm, rig.host), 1);
     EXPECT_EQ(rig.host.notResponding, 1);
     EXPECT_TRUE(rig.host.boxes.isEmpty());
@@ -186,15 +191,20 @@ TEST(LoaderWire, FileThatCannotBeUsedIsNamedAndEndsWithError)
         const char* name;
         bool preLoader;     // which file is at fault
         bool exists;        // present but far too large for a pre-loader
+        const char* device; // a device that never ends, instead of a file
         const char* box;
     };
-    for (const Case& c : {Case{"pre-loader missing", true, false, "The file '%1' cannot be opened."},
-                          Case{"loader missing", false, false, "The file '%1' cannot be opened."},
-                          Case{"pre-loader too large", true, true, "The file '%1' is too large to send"}}) {
+    const char* kEndless = "/dev/zero";
+    for (const Case& c : {Case{"pre-loader missing", true, false, nullptr, "The file '%1' cannot be opened."},
+                          Case{"loader missing", false, false, nullptr, "The file '%1' cannot be opened."},
+                          Case{"pre-loader too large", true, true, nullptr, "The file '%1' is too large to send"},
+                          Case{"pre-loader endless", true, false, kEndless, "The file '%1' is too large to send"},
+                          Case{"loader endless", false, false, kEndless,
+                               "Line 1 of the file '%1' cannot be used:\nthe line is too long."}}) {
         SCOPED_TRACE(c.name);
         Rig rig;
         ASSERT_TRUE(rig.started && rig.Open());
-        const QString path = rig.Path("other.file");
+        const QString path = c.device ? QString::fromLatin1(c.device) : rig.Path("other.file");
         if (c.exists)
             WriteFile(path, QByteArray(1 << 20, 'x'));
         (c.preLoader ? CurrentProfile.PreLoaderFile : CurrentProfile.C167LoaderFile) = path;

@@ -116,14 +116,18 @@ TEST(ProgramWire, BinaryImageGoesOutAsType3RecordsFromTheOffset)
         const char* offset;
         uint32_t address;
         QStringList progress;
+        const char* text = nullptr;  // the image's bytes, when not a pattern
     };
     for (const Case& c : {Case{"100_bytes_at_0", 100, "00000000", 0, {"64%", "100%"}},
                           Case{"128_bytes_at_10000", 128, "10000", 0x10000, {"50%", "100%"}},
-                          Case{"empty_offset_is_0", 64, "", 0, {"100%"}}}) {
+                          Case{"empty_offset_is_0", 64, "", 0, {"100%"}},
+                          Case{"s_record_text_failing_the_test_is_data", 13, "200", 0x200, {"100%"},
+                               "S1040000F10B\n"}}) {
         SCOPED_TRACE(c.name);
         Rig rig;
         Prepare(rig, 1);
-        const QByteArray image = Pattern(c.size, 7);
+        const QByteArray image = c.text ? QByteArray(c.text) : Pattern(c.size, 7);
+        ASSERT_EQ(image.size(), c.size);
         CurrentProfile.C167ApplFile = rig.Path("Appl.bin");
         CurrentProfile.C167ApplFileOffset = QString::fromLatin1(c.offset);
         WriteFile(CurrentProfile.C167ApplFile, image);
@@ -219,16 +223,25 @@ INSTANTIATE_TEST_SUITE_P(
         SRecordCase{"s1_ds1994_cr", 4, targetsim::Memory::DS1994, 2, 0x0100, "\r"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ProgramWire, PercentageRoundsHalvesToEven)
+TEST(ProgramWire, PercentageRoundsHalvesToEvenAndEndsAtExactly100)
 {
-    Rig rig;
-    Prepare(rig, 1);
-    // 13 bytes of 40 are 32.5%, shown as 32%.
-    const QByteArray second = SRec('1', 0x0010, Pattern(8, 1));
-    ASSERT_EQ(second.size(), 26);
-    WriteFile(CurrentProfile.C167ApplFile, "S1040000F10A\n" + second + "\n");
-    EXPECT_TRUE(SendApplication(rig.comm, rig.host, 1));
-    EXPECT_EQ(rig.host.history[2], QStringList({"32%", "100%"}));
+    struct Case {
+        const char* name;
+        const char* lastLineEnd;
+        QStringList progress;
+    };
+    // 13 bytes of 40 are 32.5%, shown as 32%; without the last line end, 13 of 39.
+    for (const Case& c : {Case{"last_line_ended", "\n", {"32%", "100%"}},
+                          Case{"last_line_without_line_end", "", {"33%", "100%"}}}) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        Prepare(rig, 1);
+        const QByteArray second = SRec('1', 0x0010, Pattern(8, 1));
+        ASSERT_EQ(second.size(), 26);
+        WriteFile(CurrentProfile.C167ApplFile, "S1040000F10A\n" + second + c.lastLineEnd);
+        EXPECT_TRUE(SendApplication(rig.comm, rig.host, 1));
+        EXPECT_EQ(rig.host.history[2], c.progress);
+    }
 }
 
 struct BadLineCase {

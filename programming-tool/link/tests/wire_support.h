@@ -91,6 +91,8 @@ inline Loader MakeLoader(const QByteArray& name, const QByteArray& lineEnd = "\r
         SRec('2', 0x00E000, code2),
         SRec('2', 0x00E7F0, tail2),
         SRec('5', 5, QByteArray()),
+        SRec('7', 0x0000F600, QByteArray()),
+        SRec('8', 0x00F600, QByteArray()),
         SRec('9', 0xF600, QByteArray()),
         "",
     };
