@@ -13,6 +13,8 @@ constexpr qint64 kHexToLongMax = 0x7FFFFFFF;
 // The first record of an S-record file fits in this many characters: "S", the type, two count
 // digits and at most 255 bytes of address, data and checksum.
 constexpr qint64 kFirstRecordMax = 4 + 255 * 2;
+// Line ends passed over before the first record, at the most.
+constexpr qint64 kLeadingBlankMax = 4096;
 
 }  // namespace
 
@@ -61,6 +63,14 @@ FileType GetFileType(const QString& fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return FileType::Binary;
+    // Blank lines before the first record are passed over, as the sender passes them over: such a
+    // file is still S-record text, never programmed as data.
+    qint64 blank = 0;
+    char c = 0;
+    while (blank < kLeadingBlankMax && file.peek(&c, 1) == 1 && (c == '\r' || c == '\n')) {
+        file.read(&c, 1);
+        ++blank;
+    }
     const QByteArray head = file.read(kFirstRecordMax);
     file.close();
 

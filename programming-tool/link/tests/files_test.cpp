@@ -78,6 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
         TypeCase{"lower_case_checksum", "S1040000F10a\n", FileType::SRecord},
         TypeCase{"header_record", "S00600004844521B\n", FileType::SRecord},
         TypeCase{"broken_later_record", "S1040000F10A\nS1zz\n", FileType::SRecord},
+        TypeCase{"blank_lines_before_first_record", "\r\n\nS1040000F10A\r\n", FileType::SRecord},
         TypeCase{"empty", "", FileType::Binary},
         TypeCase{"s_then_letter", "SX040000F10A\n", FileType::Binary},
         TypeCase{"wrong_checksum", "S1040000F10B\n", FileType::Binary},
