@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
@@ -175,6 +176,7 @@ void frmMain::BuildControls()
     Tab1->setDrawBase(false);
     Tab1->setExpanding(false);
     connect(Tab1, &QTabBar::tabBarClicked, this, &frmMain::Tab1Click);
+    Tab1->installEventFilter(this);  // only a left click is a click on the tab
 
     tabClient_ = new QFrame(central);
     tabClient_->setObjectName(QStringLiteral("Tab1Client"));
@@ -563,9 +565,21 @@ void frmMain::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-// The two Monitor address fields take hex digits only and select their text on focus.
+// Mouse presses on the tab strip; the two Monitor address fields, which take hex digits only
+// and select their text on focus.
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    // The tab strip reports a press of any mouse button, and the second press of a double click
+    // again, as a click; a tab click reloads the chip loader, so only a left press counts.
+    if (watched == Tab1) {
+        if (event->type() == QEvent::MouseButtonDblClick)
+            return true;
+        if (event->type() == QEvent::MouseButtonPress
+            && static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+            return true;
+        return QMainWindow::eventFilter(watched, event);
+    }
+
     auto* field = qobject_cast<QLineEdit*>(watched);
     if (field && (field == txtMonitorAddressFrom || field == txtMonitorAddressTo)) {
         if (event->type() == QEvent::KeyPress) {

@@ -124,7 +124,13 @@ TEST_F(MainWindowSim, TabClickWhileExternalFlashIsSelectedSendsTheCpuLoader)
     Click("ExternalFlash");
     sim_.ClearReceived();
     auto* tab = Child<QTabBar>(*window_, "Tab1");
+    // Only a click with the left button is a click on the tab.
+    QTest::mouseClick(tab, Qt::RightButton, {}, tab->tabRect(0).center());
+    QTest::mouseClick(tab, Qt::MiddleButton, {}, tab->tabRect(0).center());
+    EXPECT_EQ(Received(), QByteArray());
+    // A double click is one click.
     QTest::mouseClick(tab, Qt::LeftButton, {}, tab->tabRect(0).center());
+    QTest::mouseDClick(tab, Qt::LeftButton, {}, tab->tabRect(0).center());
     const QByteArray received = Received();
     ASSERT_EQ(received.size(), kReload.size() + kLoaderBytes);
     EXPECT_EQ(received.left(4), kReload);
