@@ -58,6 +58,9 @@ const char kFileErrorText[] = "Error loading file. Please check the Appl. File n
 const char kApplFileFilter[] = "S-Record File (*.sre)|*.sre|Binary File (*.bin)|*.bin";
 const char kSelectFileTitle[] = "Select a File";
 const int kMonitorAddressLength = 6;
+// The file dialog opens at this size (pixels).
+constexpr int kFileDialogWidth = 760;
+constexpr int kFileDialogHeight = 460;
 
 // The memory numbers of the option buttons, and the page of the tab strip's one tab.
 constexpr int kCpuFlash = 1;
@@ -99,18 +102,6 @@ QIcon MakeWindowIcon()
     p.setPen(QColor(230, 200, 60));
     p.drawText(QRect(7, 7, 18, 18), Qt::AlignCenter, QStringLiteral("C"));
     return QIcon(pixmap);
-}
-
-// "Desc (*.a)|*.a|Other|*.b;*.c" to the filter list of QFileDialog.
-QStringList NameFilters(const QString& filter)
-{
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList filters;
-    for (int i = 0; i + 1 < parts.size(); i += 2) {
-        const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
-    }
-    return filters;
 }
 
 }  // namespace
@@ -279,6 +270,14 @@ void frmMain::BuildControls()
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
         panel->setAccessibleName(QStringLiteral("Status panel %1").arg(i + 1));
+        // The operator follows each step here while the window is locked for it, so the panels
+        // keep their normal look when the window is disabled.
+        QPalette palette = panel->palette();
+        for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Window, QPalette::Light,
+                                         QPalette::Midlight, QPalette::Dark, QPalette::Mid,
+                                         QPalette::Shadow})
+            palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
+        panel->setPalette(palette);
         sta->addPermanentWidget(panel, i == 0 ? 1 : 0);
         staPanel_[i] = panel;
     }
@@ -303,6 +302,7 @@ void frmMain::BuildControls()
     dlg->setOption(QFileDialog::DontUseNativeDialog, true);
     dlg->setFileMode(QFileDialog::ExistingFile);
     dlg->setAcceptMode(QFileDialog::AcceptOpen);
+    dlg->resize(kFileDialogWidth, kFileDialogHeight);  // room for the size and date columns
 }
 
 // Sizes the window and lays the first rows out from its size, as the form was designed.
@@ -451,7 +451,7 @@ void frmMain::BrowseClick()
 void frmMain::BrowseForFile(const QString& filter, QLineEdit* field)
 {
     dlg->setWindowTitle(QString::fromLatin1(kSelectFileTitle));
-    dlg->setNameFilters(NameFilters(filter));
+    dlg->setNameFilters(frmProfileProperties::NameFilters(filter));
     const QFileInfo current(field->text());
     if (!field->text().isEmpty() && current.absoluteDir().exists())
         dlg->setDirectory(current.absoluteDir());

@@ -37,6 +37,10 @@ constexpr int kButtonWidth = 65;               // 975
 constexpr int kButtonHeight = 25;              // 375
 constexpr int kOKTop = 30, kCancelTop = 60, kApplyTop = 90;  // 450, 900, 1350
 
+// The file dialog opens at this size.
+constexpr int kFileDialogWidth = 760;
+constexpr int kFileDialogHeight = 460;
+
 // Typing limits of the fields.
 constexpr int kIndicatorDigits = 4;
 constexpr int kActiveLevelDigits = 1;
@@ -276,6 +280,7 @@ void frmProfileProperties::BuildControls()
     dlg->setOption(QFileDialog::DontUseNativeDialog, true);
     dlg->setFileMode(QFileDialog::ExistingFile);
     dlg->setAcceptMode(QFileDialog::AcceptOpen);
+    dlg->resize(kFileDialogWidth, kFileDialogHeight);  // room for the size and date columns
 
     connect(Tab1, &QTabWidget::currentChanged, this, [this] { ShowSelectedPage(); });
     connect(Tab1, &QTabWidget::tabBarClicked, this, [this] { ShowSelectedPage(); });

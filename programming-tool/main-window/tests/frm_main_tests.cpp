@@ -57,11 +57,14 @@ TEST_F(MainWindowStartup, BadPortShowsCommErrorThenNotRespondingAndEndsReady)
     ModalAnswerer answerer;
     bool eraseEnabledDuringReset = true;
     bool windowEnabledDuringReset = true;
+    QImage panelsDuringReset;
     RecordingMain window(kFastTickMs);
+    auto panels = [&window] { return Child<QWidget>(window, "sta")->grab().toImage(); };
     answerer.onBox = [&](const SeenBox& box) {
         if (box.text == NotResponding()) {
             eraseEnabledDuringReset = Child<QPushButton>(window, "cmdC167EraseProgram")->isEnabled();
             windowEnabledDuringReset = window.isEnabled();
+            panelsDuringReset = panels();
         }
     };
     EXPECT_FALSE(Child<QPushButton>(window, "cmdC167EraseProgram")->isEnabled());
@@ -82,6 +85,8 @@ TEST_F(MainWindowStartup, BadPortShowsCommErrorThenNotRespondingAndEndsReady)
     EXPECT_EQ(window.StatusText(1), "Ready");
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(window.isEnabled());
+    // The status texts read the same while the window is locked as after.
+    EXPECT_EQ(panelsDuringReset, panels());
     EXPECT_TRUE(Child<QPushButton>(window, "cmdC167EraseProgram")->isEnabled());
     EXPECT_TRUE(Child<QRadioButton>(window, "CpuFlash")->isChecked());
     EXPECT_EQ(Child<QLineEdit>(window, "txtC167ApplFile")->text(), "Appl.sre");
@@ -240,8 +245,10 @@ TEST_F(MainWindowPage, BrowseSetsTheChosenFileAndCancelKeepsItWithTheFolderResto
     auto* field = Child<QLineEdit>(*window_, "txtC167ApplFile");
 
     QString title;
+    QStringList filters;
     answerer_.onFileDialog = [&](QFileDialog* dialog) {
         title = dialog->windowTitle();
+        filters = dialog->nameFilters();
         // As an operator types the name into the dialog's file name field and presses Open.
         auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
         ASSERT_NE(name, nullptr);
@@ -250,6 +257,7 @@ TEST_F(MainWindowPage, BrowseSetsTheChosenFileAndCancelKeepsItWithTheFolderResto
     };
     QTest::mouseClick(Child<QPushButton>(*window_, "cmdC167ApplFileBrowse"), Qt::LeftButton);
     EXPECT_EQ(title, "Select a File");
+    EXPECT_EQ(filters, QStringList({"S-Record File (*.sre)", "Binary File (*.bin)"}));
     EXPECT_EQ(field->text(), work_.filePath("chosen.sre"));
     EXPECT_EQ(CurrentProfile.C167ApplFile, work_.filePath("chosen.sre"));
     EXPECT_EQ(QDir::currentPath(), folder);
