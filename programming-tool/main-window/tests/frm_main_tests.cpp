@@ -1,6 +1,9 @@
 #include "main_window_fixture.h"
 
+#include "frm_profile_properties.h"
+
 #include <QAction>
+#include <QListWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -303,4 +306,36 @@ TEST_F(MainWindowPage, ProfileManagerOpensModallyIsKeptAndExitStillEnds)
     window_->findChild<QAction*>("mnuExit")->trigger();
     EXPECT_TRUE(window_->IsShutDown());
     EXPECT_FALSE(window_->isVisible());
+}
+
+// After the Profile Manager applies another profile, the field keeps the name it showed, while
+// Erase & Program checks the file the applied profile names, and the not-responding box names it.
+TEST_F(MainWindowPage, AppliedProfileIsWhatErasePrograms)
+{
+    QFile shown(work_.filePath("Appl.sre"));
+    ASSERT_TRUE(shown.open(QIODevice::WriteOnly));
+    shown.close();
+    CreateProfile("Line 2");
+    SettingsStore::Write("Line 2", "C167ApplFile", "line2.sre");  // no such file
+    answerer_.onDialog = [](QDialog* dialog) {
+        auto* manager = qobject_cast<frmProfileProperties*>(dialog);
+        ASSERT_NE(manager, nullptr);
+        const auto found = manager->lstProfiles->findItems("Line 2", Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1);
+        manager->lstProfiles->setCurrentItem(found.first());
+        manager->cmdOK->click();
+    };
+    window_->findChild<QAction*>("mnuProperties")->trigger();
+    EXPECT_EQ(window_->windowTitle(), Caption("Line 2"));
+    EXPECT_EQ(Child<QLineEdit>(*window_, "txtC167ApplFile")->text(), "Appl.sre");
+    target_.Drain(200);  // the port was reopened
+
+    QTest::mouseClick(Child<QPushButton>(*window_, "cmdC167EraseProgram"), Qt::LeftButton);
+    EXPECT_EQ(answerer_.Texts(), QStringList{"Error loading file. Please check the Appl. File name"});
+    EXPECT_EQ(target_.Drain(50), QByteArray());
+
+    answerer_.Clear();
+    QTest::mouseClick(Child<QPushButton>(*window_, "cmdReset"), Qt::LeftButton);
+    ASSERT_EQ(answerer_.Texts(), QStringList{NotResponding()});
+    EXPECT_EQ(answerer_.Boxes()[0].title, Caption("Line 2"));
 }
