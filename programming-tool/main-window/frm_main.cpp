@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabBar>
 #include <QTimer>
 
@@ -105,6 +106,26 @@ QIcon MakeWindowIcon()
 }
 
 }  // namespace
+
+QRect StatusPanel::TextRect() const
+{
+    // The indent a framed label keeps from its frame: half an "x".
+    const int indent = frameWidth() > 0 ? fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2 : 0;
+    return contentsRect().adjusted(indent, 0, -indent, 0);
+}
+
+QString StatusPanel::ShownText() const
+{
+    return fontMetrics().elidedText(text(), Qt::ElideMiddle, TextRect().width());
+}
+
+void StatusPanel::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter painter(this);
+    drawFrame(&painter);
+    style()->drawItemText(&painter, TextRect(), Qt::AlignLeft | Qt::AlignVCenter, palette(),
+                          isEnabled(), ShownText(), foregroundRole());
+}
 
 void ParseCommandLine(const QString& commandLine)
 {
@@ -265,7 +286,7 @@ void frmMain::BuildControls()
     sta->setObjectName(QStringLiteral("sta"));
     sta->setSizeGripEnabled(false);
     for (int i = 0; i < 3; ++i) {
-        auto* panel = new QLabel(sta);
+        auto* panel = new StatusPanel(sta);
         panel->setObjectName(QStringLiteral("staPanel%1").arg(i + 1));
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);

@@ -339,3 +339,24 @@ TEST_F(MainWindowPage, AppliedProfileIsWhatErasePrograms)
     ASSERT_EQ(answerer_.Texts(), QStringList{NotResponding()});
     EXPECT_EQ(answerer_.Boxes()[0].title, Caption("Line 2"));
 }
+
+// A long status text (a file chosen with its full path) neither widens the fixed window nor
+// loses its end: the panel leaves out the middle, and the text itself stays whole.
+TEST_F(MainWindowPage, LongStatusTextShowsItsStartAndEnd)
+{
+    const QSize size = window_->size();
+    const QString text = "C167: Sending Loader /home/operator/projects/line-2/loaders/current/"
+                         "LoaderC167.sre Part 2 ..., Done";
+    window_->SetStatusText(1, text);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window_->size(), size);
+    EXPECT_EQ(window_->StatusText(1), text);
+    auto* panel = Child<StatusPanel>(*window_, "staPanel1");
+    const QString shown = panel->ShownText();
+    EXPECT_TRUE(shown.startsWith("C167: Sending")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("..., Done")) << shown.toStdString();
+    EXPECT_LT(panel->fontMetrics().horizontalAdvance(shown), panel->width());
+
+    window_->SetStatusText(1, "Ready");
+    EXPECT_EQ(panel->ShownText(), "Ready");
+}
