@@ -59,9 +59,6 @@ const char kFileErrorText[] = "Error loading file. Please check the Appl. File n
 const char kApplFileFilter[] = "S-Record File (*.sre)|*.sre|Binary File (*.bin)|*.bin";
 const char kSelectFileTitle[] = "Select a File";
 const int kMonitorAddressLength = 6;
-// The file dialog opens at this size (pixels).
-constexpr int kFileDialogWidth = 760;
-constexpr int kFileDialogHeight = 460;
 
 // The memory numbers of the option buttons, and the page of the tab strip's one tab.
 constexpr int kCpuFlash = 1;
@@ -317,13 +314,7 @@ void frmMain::BuildControls()
     connect(mnuProperties, &QAction::triggered, this, &frmMain::PropertiesClick);
     connect(mnuExit, &QAction::triggered, this, &QWidget::close);
 
-    // The window's file dialog; non-native, so that it looks and behaves the same everywhere.
-    dlg = new QFileDialog(this);
-    dlg->setObjectName(QStringLiteral("dlg"));
-    dlg->setOption(QFileDialog::DontUseNativeDialog, true);
-    dlg->setFileMode(QFileDialog::ExistingFile);
-    dlg->setAcceptMode(QFileDialog::AcceptOpen);
-    dlg->resize(kFileDialogWidth, kFileDialogHeight);  // room for the size and date columns
+    dlg = frmProfileProperties::NewFileDialog(this);
 }
 
 // Sizes the window and lays the first rows out from its size, as the form was designed.
