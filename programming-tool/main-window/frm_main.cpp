@@ -19,12 +19,14 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabBar>
 #include <QTimer>
 
@@ -100,19 +102,27 @@ QIcon MakeWindowIcon()
     return QIcon(pixmap);
 }
 
-// "Desc (*.a)|*.a|Other|*.b;*.c" to the filter list of QFileDialog.
-QStringList NameFilters(const QString& filter)
+}  // namespace
+
+QRect StatusPanel::TextRect() const
 {
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList filters;
-    for (int i = 0; i + 1 < parts.size(); i += 2) {
-        const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
-    }
-    return filters;
+    // The indent a framed label keeps from its frame: half an "x".
+    const int indent = frameWidth() > 0 ? fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2 : 0;
+    return contentsRect().adjusted(indent, 0, -indent, 0);
 }
 
-}  // namespace
+QString StatusPanel::ShownText() const
+{
+    return fontMetrics().elidedText(text(), Qt::ElideMiddle, TextRect().width());
+}
+
+void StatusPanel::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter painter(this);
+    drawFrame(&painter);
+    style()->drawItemText(&painter, TextRect(), Qt::AlignLeft | Qt::AlignVCenter, palette(),
+                          isEnabled(), ShownText(), foregroundRole());
+}
 
 void ParseCommandLine(const QString& commandLine)
 {
@@ -175,6 +185,7 @@ void frmMain::BuildControls()
     Tab1->setDrawBase(false);
     Tab1->setExpanding(false);
     connect(Tab1, &QTabBar::tabBarClicked, this, &frmMain::Tab1Click);
+    Tab1->installEventFilter(this);  // only a left click is a click on the tab
 
     tabClient_ = new QFrame(central);
     tabClient_->setObjectName(QStringLiteral("Tab1Client"));
@@ -272,11 +283,19 @@ void frmMain::BuildControls()
     sta->setObjectName(QStringLiteral("sta"));
     sta->setSizeGripEnabled(false);
     for (int i = 0; i < 3; ++i) {
-        auto* panel = new QLabel(sta);
+        auto* panel = new StatusPanel(sta);
         panel->setObjectName(QStringLiteral("staPanel%1").arg(i + 1));
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
         panel->setAccessibleName(QStringLiteral("Status panel %1").arg(i + 1));
+        // The operator follows each step here while the window is locked for it, so the panels
+        // keep their normal look when the window is disabled.
+        QPalette palette = panel->palette();
+        for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Window, QPalette::Light,
+                                         QPalette::Midlight, QPalette::Dark, QPalette::Mid,
+                                         QPalette::Shadow})
+            palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
+        panel->setPalette(palette);
         sta->addPermanentWidget(panel, i == 0 ? 1 : 0);
         staPanel_[i] = panel;
     }
@@ -295,12 +314,7 @@ void frmMain::BuildControls()
     connect(mnuProperties, &QAction::triggered, this, &frmMain::PropertiesClick);
     connect(mnuExit, &QAction::triggered, this, &QWidget::close);
 
-    // The window's file dialog; non-native, so that it looks and behaves the same everywhere.
-    dlg = new QFileDialog(this);
-    dlg->setObjectName(QStringLiteral("dlg"));
-    dlg->setOption(QFileDialog::DontUseNativeDialog, true);
-    dlg->setFileMode(QFileDialog::ExistingFile);
-    dlg->setAcceptMode(QFileDialog::AcceptOpen);
+    dlg = frmProfileProperties::NewFileDialog(this);
 }
 
 // Sizes the window and lays the first rows out from its size, as the form was designed.
@@ -449,7 +463,7 @@ void frmMain::BrowseClick()
 void frmMain::BrowseForFile(const QString& filter, QLineEdit* field)
 {
     dlg->setWindowTitle(QString::fromLatin1(kSelectFileTitle));
-    dlg->setNameFilters(NameFilters(filter));
+    dlg->setNameFilters(frmProfileProperties::NameFilters(filter));
     const QFileInfo current(field->text());
     if (!field->text().isEmpty() && current.absoluteDir().exists())
         dlg->setDirectory(current.absoluteDir());
@@ -563,9 +577,21 @@ void frmMain::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-// The two Monitor address fields take hex digits only and select their text on focus.
+// Mouse presses on the tab strip; the two Monitor address fields, which take hex digits only
+// and select their text on focus.
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    // The tab strip reports a press of any mouse button, and the second press of a double click
+    // again, as a click; a tab click reloads the chip loader, so only a left press counts.
+    if (watched == Tab1) {
+        if (event->type() == QEvent::MouseButtonDblClick)
+            return true;
+        if (event->type() == QEvent::MouseButtonPress
+            && static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+            return true;
+        return QMainWindow::eventFilter(watched, event);
+    }
+
     auto* field = qobject_cast<QLineEdit*>(watched);
     if (field && (field == txtMonitorAddressFrom || field == txtMonitorAddressTo)) {
         if (event->type() == QEvent::KeyPress) {

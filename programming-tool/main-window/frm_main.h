@@ -8,6 +8,7 @@
 #include "link_host.h"
 #include "main_window_link.h"
 
+#include <QLabel>
 #include <QMainWindow>
 #include <QString>
 #include <QVector>
@@ -16,7 +17,6 @@ class QAction;
 class QFileDialog;
 class QFrame;
 class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
@@ -24,6 +24,23 @@ class QRadioButton;
 class QTabBar;
 class QTimer;
 class frmProfileProperties;
+
+// A status bar panel. A text too long for the panel (a file chosen with its full path) is shown
+// with its middle left out, so that its start and its ", Done" or ", Error" stay in sight; text()
+// stays whole, for the link routines and for screen readers.
+class StatusPanel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+    // The text as the panel shows it at its present width.
+    QString ShownText() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QRect TextRect() const;
+};
 
 // Takes the profile name from the command-line text: items separated by "/", the last item whose
 // first character is "P" or "p" names it. Sets CurrentProfile.Name; leaves it alone otherwise.
@@ -93,7 +110,7 @@ private:
     QFrame* tabClient_ = nullptr;
     QVector<QFrame*> fraTab1;  // element n is the page of tab n; element 0 unused
     QPushButton* cmdReset = nullptr;
-    QLabel* staPanel_[3] = {nullptr, nullptr, nullptr};
+    StatusPanel* staPanel_[3] = {nullptr, nullptr, nullptr};
     QGroupBox* fraC167Program = nullptr;
     QRadioButton* CpuFlash = nullptr;
     QRadioButton* ExternalFlash = nullptr;

@@ -3,9 +3,11 @@
 #include "module1.h"
 #include "profile.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
@@ -14,6 +16,9 @@ namespace {
 // Form geometry in pixels (the form is drawn in twips, 15 to a pixel).
 constexpr int kClientWidth = 216;   // 3240 twips
 constexpr int kClientHeight = 100;  // 1500 twips
+
+// Sections of the settings store that are not profiles.
+constexpr const char* kReservedNames[] = {"Profiles", "General"};
 
 }  // namespace
 
@@ -65,6 +70,20 @@ void frmProfileNew::cmdOK_Click()
 {
     // The name is taken exactly as typed; an empty name creates nothing.
     const QString name = txtName->text();
+    // A profile's section must not be one of the store's own sections: a profile "Profiles" would
+    // list its keys as profiles, and deleting it would unregister every profile.
+    for (const char* reserved : kReservedNames) {
+        if (name.compare(QLatin1String(reserved), Qt::CaseInsensitive) == 0) {
+            QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
+                            QStringLiteral("A profile cannot be named '%1': the settings store "
+                                           "uses that name itself.\nPlease choose another name.")
+                                .arg(name),
+                            QMessageBox::Ok, this);
+            box.exec();
+            txtName->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
     if (!name.isEmpty())
         CreateProfile(name);
     accept();

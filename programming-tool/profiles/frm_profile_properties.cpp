@@ -13,6 +13,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,8 +21,10 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <limits>
@@ -36,6 +39,11 @@ constexpr int kButtonLeft = 220;               // 3300
 constexpr int kButtonWidth = 65;               // 975
 constexpr int kButtonHeight = 25;              // 375
 constexpr int kOKTop = 30, kCancelTop = 60, kApplyTop = 90;  // 450, 900, 1350
+
+// The file dialog opens at this size.
+constexpr int kFileDialogWidth = 760;
+constexpr int kFileDialogHeight = 460;
+constexpr int kFileDialogPlacesWidth = 120;
 
 // Typing limits of the fields.
 constexpr int kIndicatorDigits = 4;
@@ -269,13 +277,8 @@ void frmProfileProperties::BuildControls()
     cmdApply->setGeometry(kButtonLeft, kApplyTop, kButtonWidth, kButtonHeight);
     cmdApply->setEnabled(false);
 
-    // One file dialog for every "..." button; Qt's own dialog, so that it behaves the same on
-    // every desktop and can be answered in tests.
-    dlg = new QFileDialog(this);
-    dlg->setObjectName(QStringLiteral("dlg"));
-    dlg->setOption(QFileDialog::DontUseNativeDialog, true);
-    dlg->setFileMode(QFileDialog::ExistingFile);
-    dlg->setAcceptMode(QFileDialog::AcceptOpen);
+    // One file dialog for every "..." button.
+    dlg = NewFileDialog(this);
 
     connect(Tab1, &QTabWidget::currentChanged, this, [this] { ShowSelectedPage(); });
     connect(Tab1, &QTabWidget::tabBarClicked, this, [this] { ShowSelectedPage(); });
@@ -570,6 +573,27 @@ QStringList frmProfileProperties::NameFilters(const QString& filter)
             result << description + QStringLiteral(" (") + patterns + QLatin1Char(')');
     }
     return result;
+}
+
+QFileDialog* frmProfileProperties::NewFileDialog(QWidget* parent)
+{
+    auto* dialog = new QFileDialog(parent);
+    dialog->setObjectName(QStringLiteral("dlg"));
+    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->resize(kFileDialogWidth, kFileDialogHeight);
+    // The places list is wide enough for its names; the file name takes the room the size, type
+    // and date leave, and those are shown whole.
+    if (auto* panes = dialog->findChild<QSplitter*>(QStringLiteral("splitter")))
+        panes->setSizes({kFileDialogPlacesWidth, kFileDialogWidth - kFileDialogPlacesWidth});
+    if (auto* files = dialog->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = files->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+    return dialog;
 }
 
 void frmProfileProperties::BrowseForFile(const QString& filter, QLineEdit* target)

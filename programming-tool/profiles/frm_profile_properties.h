@@ -59,6 +59,9 @@ public:
     static const QString PreLoaderFilter;
     // Turns a "description|pattern|..." filter into the file dialog's name filters.
     static QStringList NameFilters(const QString& filter);
+    // The open-file dialog of a window (this one's and the main window's): Qt's own dialog, so
+    // that it behaves the same on every desktop and can be answered in tests.
+    static QFileDialog* NewFileDialog(QWidget* parent);
 
 private:
     void BuildControls();

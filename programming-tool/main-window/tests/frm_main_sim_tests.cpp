@@ -1,6 +1,7 @@
 // The main window against the simulated controller over a pseudo-terminal: exact bytes on the
 // wire, the texts shown, and the simulator's flash after Erase & Program.
 #include "main_window_fixture.h"
+#include "module1.h"
 #include "target_sim.h"
 
 #include <QFile>
@@ -65,10 +66,10 @@ protected:
         sim_.Stop();
         MainWindowFixture::TearDown();
     }
-    void Start()
+    void Start(const QString& commandLine = QString())
     {
         window_ = std::make_unique<RecordingMain>();
-        window_->Load(QString());
+        window_->Load(commandLine);
         ASSERT_TRUE(answerer_.Boxes().empty()) << answerer_.Texts().join(" | ").toStdString();
     }
     QByteArray Received() const { return ToBytes(sim_.Received()); }
@@ -124,7 +125,13 @@ TEST_F(MainWindowSim, TabClickWhileExternalFlashIsSelectedSendsTheCpuLoader)
     Click("ExternalFlash");
     sim_.ClearReceived();
     auto* tab = Child<QTabBar>(*window_, "Tab1");
+    // Only a click with the left button is a click on the tab.
+    QTest::mouseClick(tab, Qt::RightButton, {}, tab->tabRect(0).center());
+    QTest::mouseClick(tab, Qt::MiddleButton, {}, tab->tabRect(0).center());
+    EXPECT_EQ(Received(), QByteArray());
+    // A double click is one click.
     QTest::mouseClick(tab, Qt::LeftButton, {}, tab->tabRect(0).center());
+    QTest::mouseDClick(tab, Qt::LeftButton, {}, tab->tabRect(0).center());
     const QByteArray received = Received();
     ASSERT_EQ(received.size(), kReload.size() + kLoaderBytes);
     EXPECT_EQ(received.left(4), kReload);
@@ -153,8 +160,11 @@ TEST_P(MainWindowProgram, EraseAndProgramLeavesTheFileInTheFlash)
         SettingsStore::Write("Default", "C167ApplFileOffset", c.binaryOffset);
     }
     Start();
-    if (*c.option)
+    if (*c.option) {
         Click(c.option);
+        // The file check concerns the selected memory's file only.
+        ASSERT_TRUE(QFile::remove(work_.filePath("Appl.sre")));
+    }
     Child<QLineEdit>(*window_, "txtC167ApplFile")->setText(c.file);
     window_->panel1.clear();
 
@@ -196,6 +206,23 @@ INSTANTIATE_TEST_SUITE_P(
                     "AT45D0x1ApplFile", nullptr, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// With another profile current, Erase & Program saves its settings as "Default" and leaves the
+// profile's own section alone.
+TEST_F(MainWindowSim, EraseAndProgramUnderAnotherProfileSavesItAsDefault)
+{
+    CreateDefaultProfile();
+    CreateProfile("Workshop");
+    SettingsStore::Write("Workshop", "COMSettings", "19200,N,8,1");
+    const auto workshop = SettingsStore::ListSection("Workshop");
+    Start("/PWorkshop");
+    Click("cmdC167EraseProgram");
+    EXPECT_TRUE(answerer_.Boxes().empty()) << answerer_.Texts().join(" | ").toStdString();
+    EXPECT_TRUE(window_->StatusText(1).endsWith(", Done")) << window_->StatusText(1).toStdString();
+    EXPECT_EQ(SettingsStore::Read("Default", "COMSettings", ""), "19200,N,8,1");
+    EXPECT_EQ(SettingsStore::ListSection("Workshop"), workshop);
+    EXPECT_EQ(window_->windowTitle(), Caption("Workshop"));
+}
+
 // A failure inside the erase (the port gone) is reported and the window is usable again.
 TEST_F(MainWindowSim, FailureInsideEraseIsReportedAndTheWindowEnabledAgain)
 {
@@ -210,3 +237,67 @@ TEST_F(MainWindowSim, FailureInsideEraseIsReportedAndTheWindowEnabledAgain)
     EXPECT_TRUE(Child<QPushButton>(*window_, "cmdC167EraseProgram")->isEnabled());
     EXPECT_TRUE(Child<QPushButton>(*window_, "cmdReset")->isEnabled());
 }
+
+// ---- Reset -------------------------------------------------------------------------------------
+
+struct ResetCase {
+    const char* name;
+    int reply;                  // first byte the target answers the zero byte with; -1: its id
+    const char* option;         // option button clicked before ("" for CPU flash)
+    bool preLoaderMissing;
+    bool result;                // of ResetTarget
+    QStringList boxPrefixes;    // boxes shown, in order, by the start of their text
+    const char* lastStatus;     // status panel 1 at the end; nullptr: as it was
+    const char* loader;         // chip loader the target runs afterwards ("" for none)
+};
+
+class MainWindowReset : public MainWindowSim, public ::testing::WithParamInterface<ResetCase> {};
+
+// The operator resets the board (a fresh target on another port) and presses Reset.
+TEST_P(MainWindowReset, RunsTheHandshakeAndLoadsTheSelectedMemorysLoader)
+{
+    const ResetCase& c = GetParam();
+    Start();
+    if (*c.option)
+        Click(c.option);
+    if (c.preLoaderMissing)
+        ASSERT_TRUE(QFile::remove(work_.filePath("PreLoad.bin")));
+    targetsim::Options options;
+    if (c.reply >= 0)
+        options.wrongId = static_cast<uint8_t>(c.reply);
+    targetsim::Controller target(options);
+    ASSERT_TRUE(target.Start());
+    qputenv("COM1", QByteArray::fromStdString(target.DevicePath()));
+    OpenCommPort(window_->CommPort(), *window_);
+    answerer_.Clear();
+    const QString statusBefore = window_->StatusText(1);
+
+    EXPECT_EQ(window_->ResetTarget(0), c.result);
+
+    const QStringList texts = answerer_.Texts();
+    ASSERT_EQ(texts.size(), c.boxPrefixes.size()) << texts.join(" | ").toStdString();
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        EXPECT_TRUE(texts[i].startsWith(c.boxPrefixes[i])) << texts[i].toStdString();
+        if (texts[i] == NotResponding()) {
+            EXPECT_EQ(answerer_.Boxes()[i].title, Caption("Default"));
+        }
+    }
+    EXPECT_EQ(window_->StatusText(1), c.lastStatus ? QString::fromLatin1(c.lastStatus) : statusBefore);
+    EXPECT_EQ(target.GetStats().lastLoader, c.loader);
+    EXPECT_TRUE(window_->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(*window_, "cmdC167EraseProgram")->isEnabled());
+    window_.reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MainWindowReset,
+    ::testing::Values(
+        ResetCase{"cpu_flash", -1, "", false, true, {},
+                  "C167: Sending Loader LoaderC167.sre Part 2 ..., Done", "CPU"},
+        ResetCase{"external_flash_selected", -1, "ExternalFlash", false, true, {},
+                  "AMD29F0x0: Sending Loader LoaderAMD29F0x0.sre Part 2 ..., Done", "AMD29F0x0"},
+        ResetCase{"acknowledge_instead_of_id", '*', "", false, false,
+                  {"Acknowledge Received : (2A *)", "The target device is not responding"}, nullptr, ""},
+        ResetCase{"pre_loader_missing", -1, "", true, true, {"The file 'PreLoad.bin' cannot be opened."},
+                  "Sending PreLoader PreLoad.bin ..., Error", ""}),
+    [](const auto& info) { return std::string(info.param.name); });

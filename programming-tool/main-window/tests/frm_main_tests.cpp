@@ -1,6 +1,9 @@
 #include "main_window_fixture.h"
 
+#include "frm_profile_properties.h"
+
 #include <QAction>
+#include <QListWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -57,11 +60,14 @@ TEST_F(MainWindowStartup, BadPortShowsCommErrorThenNotRespondingAndEndsReady)
     ModalAnswerer answerer;
     bool eraseEnabledDuringReset = true;
     bool windowEnabledDuringReset = true;
+    QImage panelsDuringReset;
     RecordingMain window(kFastTickMs);
+    auto panels = [&window] { return Child<QWidget>(window, "sta")->grab().toImage(); };
     answerer.onBox = [&](const SeenBox& box) {
         if (box.text == NotResponding()) {
             eraseEnabledDuringReset = Child<QPushButton>(window, "cmdC167EraseProgram")->isEnabled();
             windowEnabledDuringReset = window.isEnabled();
+            panelsDuringReset = panels();
         }
     };
     EXPECT_FALSE(Child<QPushButton>(window, "cmdC167EraseProgram")->isEnabled());
@@ -82,6 +88,8 @@ TEST_F(MainWindowStartup, BadPortShowsCommErrorThenNotRespondingAndEndsReady)
     EXPECT_EQ(window.StatusText(1), "Ready");
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(window.isEnabled());
+    // The status texts read the same while the window is locked as after.
+    EXPECT_EQ(panelsDuringReset, panels());
     EXPECT_TRUE(Child<QPushButton>(window, "cmdC167EraseProgram")->isEnabled());
     EXPECT_TRUE(Child<QRadioButton>(window, "CpuFlash")->isChecked());
     EXPECT_EQ(Child<QLineEdit>(window, "txtC167ApplFile")->text(), "Appl.sre");
@@ -240,8 +248,10 @@ TEST_F(MainWindowPage, BrowseSetsTheChosenFileAndCancelKeepsItWithTheFolderResto
     auto* field = Child<QLineEdit>(*window_, "txtC167ApplFile");
 
     QString title;
+    QStringList filters;
     answerer_.onFileDialog = [&](QFileDialog* dialog) {
         title = dialog->windowTitle();
+        filters = dialog->nameFilters();
         // As an operator types the name into the dialog's file name field and presses Open.
         auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
         ASSERT_NE(name, nullptr);
@@ -250,6 +260,7 @@ TEST_F(MainWindowPage, BrowseSetsTheChosenFileAndCancelKeepsItWithTheFolderResto
     };
     QTest::mouseClick(Child<QPushButton>(*window_, "cmdC167ApplFileBrowse"), Qt::LeftButton);
     EXPECT_EQ(title, "Select a File");
+    EXPECT_EQ(filters, QStringList({"S-Record File (*.sre)", "Binary File (*.bin)"}));
     EXPECT_EQ(field->text(), work_.filePath("chosen.sre"));
     EXPECT_EQ(CurrentProfile.C167ApplFile, work_.filePath("chosen.sre"));
     EXPECT_EQ(QDir::currentPath(), folder);
@@ -295,4 +306,57 @@ TEST_F(MainWindowPage, ProfileManagerOpensModallyIsKeptAndExitStillEnds)
     window_->findChild<QAction*>("mnuExit")->trigger();
     EXPECT_TRUE(window_->IsShutDown());
     EXPECT_FALSE(window_->isVisible());
+}
+
+// After the Profile Manager applies another profile, the field keeps the name it showed, while
+// Erase & Program checks the file the applied profile names, and the not-responding box names it.
+TEST_F(MainWindowPage, AppliedProfileIsWhatErasePrograms)
+{
+    QFile shown(work_.filePath("Appl.sre"));
+    ASSERT_TRUE(shown.open(QIODevice::WriteOnly));
+    shown.close();
+    CreateProfile("Line 2");
+    SettingsStore::Write("Line 2", "C167ApplFile", "line2.sre");  // no such file
+    answerer_.onDialog = [](QDialog* dialog) {
+        auto* manager = qobject_cast<frmProfileProperties*>(dialog);
+        ASSERT_NE(manager, nullptr);
+        const auto found = manager->lstProfiles->findItems("Line 2", Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1);
+        manager->lstProfiles->setCurrentItem(found.first());
+        manager->cmdOK->click();
+    };
+    window_->findChild<QAction*>("mnuProperties")->trigger();
+    EXPECT_EQ(window_->windowTitle(), Caption("Line 2"));
+    EXPECT_EQ(Child<QLineEdit>(*window_, "txtC167ApplFile")->text(), "Appl.sre");
+    target_.Drain(200);  // the port was reopened
+
+    QTest::mouseClick(Child<QPushButton>(*window_, "cmdC167EraseProgram"), Qt::LeftButton);
+    EXPECT_EQ(answerer_.Texts(), QStringList{"Error loading file. Please check the Appl. File name"});
+    EXPECT_EQ(target_.Drain(50), QByteArray());
+
+    answerer_.Clear();
+    QTest::mouseClick(Child<QPushButton>(*window_, "cmdReset"), Qt::LeftButton);
+    ASSERT_EQ(answerer_.Texts(), QStringList{NotResponding()});
+    EXPECT_EQ(answerer_.Boxes()[0].title, Caption("Line 2"));
+}
+
+// A long status text (a file chosen with its full path) neither widens the fixed window nor
+// loses its end: the panel leaves out the middle, and the text itself stays whole.
+TEST_F(MainWindowPage, LongStatusTextShowsItsStartAndEnd)
+{
+    const QSize size = window_->size();
+    const QString text = "C167: Sending Loader /home/operator/projects/line-2/loaders/current/"
+                         "LoaderC167.sre Part 2 ..., Done";
+    window_->SetStatusText(1, text);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window_->size(), size);
+    EXPECT_EQ(window_->StatusText(1), text);
+    auto* panel = Child<StatusPanel>(*window_, "staPanel1");
+    const QString shown = panel->ShownText();
+    EXPECT_TRUE(shown.startsWith("C167: Sending")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("..., Done")) << shown.toStdString();
+    EXPECT_LT(panel->fontMetrics().horizontalAdvance(shown), panel->width());
+
+    window_->SetStatusText(1, "Ready");
+    EXPECT_EQ(panel->ShownText(), "Ready");
 }

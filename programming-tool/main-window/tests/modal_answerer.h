@@ -30,6 +30,8 @@ public:
     std::function<void(const SeenBox&)> onBox;
     // Answers a file dialog; without it the dialog is cancelled.
     std::function<void(QFileDialog*)> onFileDialog;
+    // Answers any other dialog; without it the dialog is closed unanswered.
+    std::function<void(QDialog*)> onDialog;
 
     const std::vector<SeenBox>& Boxes() const { return boxes_; }
     QStringList Texts() const
@@ -65,7 +67,10 @@ private:
         } else if (auto* other = qobject_cast<QDialog*>(modal)) {
             if (other->isVisible()) {
                 dialogs_ << other->objectName() + QLatin1Char(':') + other->windowTitle();
-                other->reject();
+                if (onDialog)
+                    onDialog(other);
+                else
+                    other->reject();
             }
         }
     }

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
@@ -92,6 +93,34 @@ TEST_F(NewProfileWindow, AwkwardNamesNeverTouchAnotherProfile)
     EXPECT_FALSE(ListNames(w.lstProfiles).contains("[General]"));
     for (const QString& name : {QStringLiteral(" "), QStringLiteral("Line/2"), QStringLiteral("a=b;c")})
         EXPECT_EQ(SettingsStore::ListSection(name), SettingsStore::ListSection("Default")) << name.toStdString();
+}
+
+// The store's own sections cannot become profiles: the name is refused with a message and the
+// window stays open for another one.
+TEST_F(NewProfileWindow, StoreSectionNamesAreRefused)
+{
+    frmProfileProperties& w = Open();
+    const auto registered = SettingsStore::ListSection("Profiles");
+    for (const QString name : {QStringLiteral("Profiles"), QStringLiteral("general")}) {
+        QString message;
+        bool stayedOpen = false;
+        AnswerModal<QMessageBox>([&message](QMessageBox* box) {
+            message = box->text();
+            box->accept();
+        });
+        AnswerModal<frmProfileNew>([&](frmProfileNew* d) {
+            d->txtName->setText(name);
+            d->cmdOK->click();
+            stayedOpen = d->isVisible();
+            d->cmdCancel->click();
+        });
+        w.cmdNew->click();
+        EXPECT_EQ(message, "A profile cannot be named '" + name
+                               + "': the settings store uses that name itself.\nPlease choose another name.");
+        EXPECT_TRUE(stayedOpen) << name.toStdString();
+    }
+    EXPECT_EQ(SettingsStore::ListSection("Profiles"), registered);
+    EXPECT_EQ(Stored("General", "COMPort"), "<missing>");
 }
 
 TEST_F(NewProfileWindow, ReopenedShowsThePreviousNameSelected)
