@@ -7,10 +7,10 @@
 #include "upload.h"
 
 #include "target_sim.h"
+#include "temporary_base.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -25,12 +25,7 @@ class UploadWireTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
-        baseDirectory = dir.path() + QLatin1Char('/');
-        programIniPath = baseDirectory + QStringLiteral("Quorra.ini");
-        languageIniPath = baseDirectory + QStringLiteral("US.ini");
-        customerIniPath = baseDirectory + QStringLiteral("QX.ini");
+        ASSERT_TRUE(base.isValid());
         InitPort();
         portState.portNumber = 1;
         portState.baudRate = 19200;
@@ -52,7 +47,7 @@ protected:
 
     bool Write(const QString& name, const Bytes& data)
     {
-        QFile f(baseDirectory + name);
+        QFile f(base.path(name));
         return f.open(QIODevice::WriteOnly)
                && f.write(reinterpret_cast<const char*>(data.data()), data.size())
                       == static_cast<qint64>(data.size());
@@ -61,7 +56,7 @@ protected:
     void UseHexFile(const std::string& text)
     {
         ASSERT_TRUE(Write(QStringLiteral("app.hex"), Bytes(text.begin(), text.end())));
-        upload.hexFilePath = baseDirectory + QStringLiteral("app.hex");
+        upload.hexFilePath = base.path(QStringLiteral("app.hex"));
     }
 
     // Starts the simulated controller on COM1.
@@ -83,7 +78,7 @@ protected:
 
     bool EndedCleanly() const { return host.buttonsEnabled && !portState.handle; }
 
-    QTemporaryDir dir;
+    TemporaryBase base;
     TestHost host;
     UploadProcedure upload{host};
     std::optional<targetsim::Controller> sim;

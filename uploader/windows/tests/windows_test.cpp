@@ -6,6 +6,7 @@
 #include "port.h"
 #include "settings.h"
 #include "settings_dialog.h"
+#include "temporary_base.h"
 #include "upload_dialog.h"
 
 #include <QComboBox>
@@ -16,7 +17,6 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -26,20 +26,15 @@ class WindowsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
-        baseDirectory = dir.path() + QLatin1Char('/');
-        programIniPath = baseDirectory + QStringLiteral("Quorra.ini");
-        languageIniPath = baseDirectory + QStringLiteral("US.ini");
-        customerIniPath = baseDirectory + QStringLiteral("QX.ini");
+        ASSERT_TRUE(base.isValid());
         InitPort();
         portState.portNumber = 2;
         portState.baudRate = 57600;
     }
 
-    QString Base(const QString& name) const { return baseDirectory + name; }
+    QString Base(const QString& name) const { return base.path(name); }
 
-    QTemporaryDir dir;
+    TemporaryBase base;
 };
 
 TEST_F(WindowsTest, ChooserTakesCaptionsFromFilesAndEmptyCaptionDisables)
