@@ -32,10 +32,10 @@ QString Lookup(const char* section, const char* key, const char* defaultText)
 
 QString ComSettingsCaption()
 {
+    // One arg() call: a "%1" inside the looked-up text stays as it is.
     return QStringLiteral("%1 COM%2 Baud: %3")
-        .arg(Lookup("Buttons", "comsettings", "COM Settings"))
-        .arg(portState.portNumber)
-        .arg(portState.baudRate);
+        .arg(Lookup("Buttons", "comsettings", "COM Settings"),
+             QString::number(portState.portNumber), QString::number(portState.baudRate));
 }
 
 void ShowQuorraMessage(QWidget* parent, const QString& text)

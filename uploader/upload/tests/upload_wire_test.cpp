@@ -92,6 +92,7 @@ struct IdentifyCase {
     bool silent;
     int expected;
     const char* message;
+    const char* languageFile = nullptr;  // US.ini, when given
 };
 
 class IdentifyTest : public UploadWireTest, public ::testing::WithParamInterface<IdentifyCase> {};
@@ -104,6 +105,10 @@ TEST_P(IdentifyTest, IdentifiesOrNamesTheByte)
     options.wrongId = c.wrongId;
     StartSim(options);
     UseHexFile(":00000001FF\n");
+    if (c.languageFile) {
+        const std::string text = c.languageFile;
+        ASSERT_TRUE(Write(QStringLiteral("US.ini"), Bytes(text.begin(), text.end())));
+    }
     host.fakeClock = true;
     ASSERT_EQ(upload.PrepareUpload(), 1);
     EXPECT_EQ(host.statuses.value(0), QStringLiteral("Please bring the device into bootstrap mode."));
@@ -130,7 +135,9 @@ INSTANTIATE_TEST_SUITE_P(
         IdentifyCase{"x31_refused", uint8_t{0x31}, false, 0,
                      "Received wrong answer, aborting download   49"},
         IdentifyCase{"silent_device", std::nullopt, true, 0,
-                     "Received wrong answer, aborting download   0"}),
+                     "Received wrong answer, aborting download   0"},
+        IdentifyCase{"percent_in_text_kept", uint8_t{0x31}, false, 0, "Antwort %1 falsch   49",
+                     "[Errors]\nwronganswer=Antwort %1 falsch\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Second stage: zero bytes fill LEVEL2.BIN up to 1024 bytes; whatever comes back meanwhile is
