@@ -102,6 +102,25 @@ TEST_F(WindowsTest, UploadWindowTextsFromLanguageFile)
     EXPECT_FALSE(upload.startButton->isEnabled());
 }
 
+// The status line shows a deep path with its start and its file name; a short text as it is.
+TEST_F(WindowsTest, StatusTextFitsItsLine)
+{
+    UploadDialog upload;
+    const QString shortText = upload.statusText->text();
+    EXPECT_EQ(upload.statusText->shownText(), shortText);
+
+    const QString path = Base(QStringLiteral(
+        "firmware/releases/2026-12-11/production-line-3/station-b/controller-application-v2.hex"));
+    upload.statusText->setText(path);
+    const QString shown = upload.statusText->shownText();
+    EXPECT_EQ(upload.statusText->text(), path);
+    EXPECT_NE(shown, path) << "the path is longer than the line";
+    EXPECT_LE(upload.statusText->fontMetrics().horizontalAdvance(shown),
+              upload.statusText->contentsRect().width());
+    EXPECT_TRUE(shown.startsWith(path.left(4))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("/controller-application-v2.hex"))) << shown.toStdString();
+}
+
 // Choose HexFile: where the dialog opens and what "lastdir" holds afterwards.
 struct LastDirCase {
     const char* name;
@@ -186,10 +205,12 @@ TEST_F(WindowsTest, MissingLevel2NamesFullPathAndLeavesButtonsDisabled)
 
     QString message, boxTitle;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    Qt::TextFormat format = Qt::AutoText;
     AnswerNextModal<QMessageBox>([&](QMessageBox* box) {
         message = box->text();
         boxTitle = box->windowTitle();
         icon = box->icon();
+        format = box->textFormat();
         box->button(QMessageBox::Ok)->click();
     });
     upload.startButton->click();
@@ -198,6 +219,7 @@ TEST_F(WindowsTest, MissingLevel2NamesFullPathAndLeavesButtonsDisabled)
                            + QStringLiteral("/VR10/LEVEL2.BIN"));
     EXPECT_EQ(boxTitle, QStringLiteral("Quorra"));
     EXPECT_EQ(icon, QMessageBox::Warning);
+    EXPECT_EQ(format, Qt::PlainText) << "a reply or path is never taken for markup";
     EXPECT_FALSE(upload.startButton->isEnabled());
     EXPECT_FALSE(upload.chooseHexFileButton->isEnabled());
     EXPECT_FALSE(upload.comSettingsButton->isEnabled());
