@@ -285,20 +285,43 @@ TEST_F(UploadWireTest, EraseNotReportedInTimeEndsWithFlashError)
     EXPECT_TRUE(EndedCleanly());
 }
 
-TEST_F(UploadWireTest, CancelWhileErasingEndsWithoutMessage)
+// Cancel, noticed at the next dispatch of the step under way, ends the upload without a message.
+struct CancelCase {
+    const char* name;
+    const char* status;  // Cancel is pressed while this status is shown
+    bool silent;
+    int eraseMs;
+    int recordsTaken;  // records the device has taken when the upload ends
+};
+
+class CancelTest : public UploadWireTest, public ::testing::WithParamInterface<CancelCase> {};
+
+TEST_P(CancelTest, EndsWithoutMessage)
 {
+    const CancelCase& c = GetParam();
     targetsim::Options options;
-    options.eraseMs = 60000;
+    options.silent = c.silent;
+    options.eraseMs = c.eraseMs;
     StartSim(options);
-    UseHexFile(kEndLine);
-    host.onDispatch = [this] {
-        if (host.statuses.last() == QStringLiteral("Erasing Flash..."))
+    UseHexFile(kRecordLine + kEndLine);
+    host.onDispatch = [this, &c] {
+        if (host.statuses.last() == QString::fromLatin1(c.status) && !upload.cancelRequested)
             upload.OnCancel();
     };
     upload.RunUpload();
-    EXPECT_TRUE(host.messages.isEmpty());
+    EXPECT_TRUE(host.messages.isEmpty()) << host.messages.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(EndedCleanly());
+    EXPECT_EQ(host.statuses.last(), upload.hexFilePath);
+    EXPECT_EQ(sim->GetStats().packets, c.recordsTaken);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, CancelTest,
+    ::testing::Values(
+        CancelCase{"while_identifying", "Please bring the device into bootstrap mode.", true, 0, 0},
+        CancelCase{"while_erasing", "Erasing Flash...", false, 60000, 0},
+        CancelCase{"before_first_record", "Writing hexfile...", false, 0, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(UploadWireTest, WholeUploadLeavesFlashEqualToHexData)
 {
