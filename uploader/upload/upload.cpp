@@ -140,8 +140,8 @@ QString UploadProcedure::ModelDirectory(int model)
                         QString::fromLatin1(m.defaultDir));
 }
 
-// The base directory ends with a separator, so two stand together after it, as the stored
-// installations expect.
+// The base directory ends with a separator, so two stand together after it; the missing-file
+// message shows the path as built.
 QString UploadProcedure::Level1Path() const
 {
     return QStringLiteral("%1/%2/LEVEL1.BIN").arg(baseDirectory, ModelDirectory(model));

@@ -91,15 +91,20 @@ TEST_F(WindowsTest, UploadWindowTextsFromLanguageFile)
 {
     ASSERT_TRUE(WriteFile(languageIniPath,
                           "[Buttons]\nchoosehexfile=Hexdatei\nstart=LOS\ncancel=Abbruch\n"
-                          "pushforupload=Bitte START\ncomsettings=Anschluss %1\n"));
+                          "pushforupload=Bitte START\n"));
     UploadDialog upload;
     EXPECT_EQ(upload.windowTitle(), QStringLiteral("Quorra"));
     EXPECT_EQ(upload.chooseHexFileButton->text(), QStringLiteral("Hexdatei"));
     EXPECT_EQ(upload.startButton->text(), QStringLiteral("LOS"));
     EXPECT_EQ(upload.cancelButton->text(), QStringLiteral("Abbruch"));
     EXPECT_EQ(upload.statusText->text(), QStringLiteral("Bitte START"));
-    EXPECT_EQ(upload.comSettingsButton->text(), QStringLiteral("Anschluss %1 COM2 Baud: 57600"));
+    EXPECT_EQ(upload.comSettingsButton->text(), QStringLiteral("COM Settings COM2 Baud: 57600"));
     EXPECT_FALSE(upload.startButton->isEnabled());
+
+    // A percent sign in the text takes nothing of what follows it.
+    ASSERT_TRUE(WriteFile(languageIniPath, "[Buttons]\ncomsettings=Anschluss %1\n"));
+    upload.ApplyTexts();
+    EXPECT_EQ(upload.comSettingsButton->text(), QStringLiteral("Anschluss %1 COM2 Baud: 57600"));
 }
 
 // The status line shows a deep path with its start and its file name; a short text as it is.
