@@ -229,7 +229,8 @@ int UploadProcedure::IdentifyDevice()
         host_.SetProgressPosition(0);
         return 1;
     }
-    host_.ShowMessage(QStringLiteral("%1   %2").arg(Text(kWrongAnswerText), QString::number(rxBuffer[0])));
+    host_.ShowMessage(
+        QStringLiteral("%1   %2").arg(Text(kWrongAnswerText), QString::number(rxBuffer[0])));
     EndUpload();
     return 0;
 }

@@ -123,7 +123,8 @@ TEST_F(WindowsTest, StatusTextFitsItsLine)
     EXPECT_LE(upload.statusText->fontMetrics().horizontalAdvance(shown),
               upload.statusText->contentsRect().width());
     EXPECT_TRUE(shown.startsWith(path.left(4))) << shown.toStdString();
-    EXPECT_TRUE(shown.endsWith(QStringLiteral("/controller-application-v2.hex"))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("/controller-application-v2.hex")))
+        << shown.toStdString();
 }
 
 // Choose HexFile: where the dialog opens and what "lastdir" holds afterwards.
