@@ -74,6 +74,8 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent)
     baudList->setObjectName(QStringLiteral("baudList"));
     languageList = new QComboBox(this);
     languageList->setObjectName(QStringLiteral("languageList"));
+    for (QLabel* label : {portLabel, baudLabel, languageLabel})
+        label->setTextFormat(Qt::PlainText);
     portLabel->setBuddy(portList);
     baudLabel->setBuddy(baudList);
     languageLabel->setBuddy(languageList);

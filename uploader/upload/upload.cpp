@@ -140,8 +140,8 @@ QString UploadProcedure::ModelDirectory(int model)
                         QString::fromLatin1(m.defaultDir));
 }
 
-// The base directory ends with a separator, so two stand together after it, as the stored
-// installations expect.
+// The base directory ends with a separator, so two stand together after it; the missing-file
+// message shows the path as built.
 QString UploadProcedure::Level1Path() const
 {
     return QStringLiteral("%1/%2/LEVEL1.BIN").arg(baseDirectory, ModelDirectory(model));
@@ -229,7 +229,8 @@ int UploadProcedure::IdentifyDevice()
         host_.SetProgressPosition(0);
         return 1;
     }
-    host_.ShowMessage(QStringLiteral("%1   %2").arg(Text(kWrongAnswerText)).arg(rxBuffer[0]));
+    host_.ShowMessage(
+        QStringLiteral("%1   %2").arg(Text(kWrongAnswerText), QString::number(rxBuffer[0])));
     EndUpload();
     return 0;
 }

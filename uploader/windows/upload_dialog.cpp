@@ -8,10 +8,13 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLabel>
+#include <QHelpEvent>
 #include <QMessageBox>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
+#include <QToolTip>
 
 namespace {
 
@@ -32,17 +35,39 @@ QString Lookup(const char* section, const char* key, const char* defaultText)
 
 QString ComSettingsCaption()
 {
+    // One arg() call: a "%1" inside the looked-up text stays as it is.
     return QStringLiteral("%1 COM%2 Baud: %3")
-        .arg(Lookup("Buttons", "comsettings", "COM Settings"))
-        .arg(portState.portNumber)
-        .arg(portState.baudRate);
+        .arg(Lookup("Buttons", "comsettings", "COM Settings"),
+             QString::number(portState.portNumber), QString::number(portState.baudRate));
 }
 
 void ShowQuorraMessage(QWidget* parent, const QString& text)
 {
     QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kTitle), text, QMessageBox::Ok,
                     parent);
+    box.setTextFormat(Qt::PlainText);  // device replies and paths are shown as they are
     box.exec();
+}
+
+QString StatusLabel::shownText() const
+{
+    return fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width());
+}
+
+bool StatusLabel::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip && shownText() != text()) {
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text(), this);
+        return true;
+    }
+    return QLabel::event(event);
+}
+
+void StatusLabel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    style()->drawItemText(&painter, contentsRect(), int(alignment()), palette(), isEnabled(),
+                          shownText(), foregroundRole());
 }
 
 UploadDialog::UploadDialog(QWidget* parent) : QDialog(parent)
@@ -55,7 +80,8 @@ UploadDialog::UploadDialog(QWidget* parent) : QDialog(parent)
     PlaceControl(chooseHexFileButton, 7, 7, 60, 14);
     comSettingsButton = new QPushButton(QStringLiteral("COM Settings"), this);
     PlaceControl(comSettingsButton, 74, 7, 161, 14);
-    statusText = new QLabel(QStringLiteral("important message"), this);
+    statusText = new StatusLabel(QStringLiteral("important message"), this);
+    statusText->setTextFormat(Qt::PlainText);
     statusText->setAlignment(Qt::AlignCenter);
     PlaceControl(statusText, 7, 27, 228, 10);
     progressBar = new QProgressBar(this);

@@ -8,9 +8,22 @@
 
 #include <QDialog>
 
-class QLabel;
+#include <QLabel>
+
 class QProgressBar;
 class QPushButton;
+
+// The status text: one centred line. A text too long for it (a deep path) loses its middle on
+// screen and shows whole in its tool tip; text() and screen readers always have all of it.
+class StatusLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    QString shownText() const;  // the text as painted
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+};
 
 class UploadDialog : public QDialog, public UploadHost {
     Q_OBJECT
@@ -30,7 +43,7 @@ public:
 
     QPushButton* chooseHexFileButton = nullptr;  // 1004
     QPushButton* comSettingsButton = nullptr;    // 1002
-    QLabel* statusText = nullptr;                // 1021
+    StatusLabel* statusText = nullptr;           // 1021
     QProgressBar* progressBar = nullptr;         // 1003
     QPushButton* startButton = nullptr;          // 1022
     QPushButton* cancelButton = nullptr;         // 2

@@ -7,10 +7,10 @@
 #include "upload.h"
 
 #include "target_sim.h"
+#include "temporary_base.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -25,12 +25,7 @@ class UploadWireTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
-        baseDirectory = dir.path() + QLatin1Char('/');
-        programIniPath = baseDirectory + QStringLiteral("Quorra.ini");
-        languageIniPath = baseDirectory + QStringLiteral("US.ini");
-        customerIniPath = baseDirectory + QStringLiteral("QX.ini");
+        ASSERT_TRUE(base.isValid());
         InitPort();
         portState.portNumber = 1;
         portState.baudRate = 19200;
@@ -52,7 +47,7 @@ protected:
 
     bool Write(const QString& name, const Bytes& data)
     {
-        QFile f(baseDirectory + name);
+        QFile f(base.path(name));
         return f.open(QIODevice::WriteOnly)
                && f.write(reinterpret_cast<const char*>(data.data()), data.size())
                       == static_cast<qint64>(data.size());
@@ -61,7 +56,7 @@ protected:
     void UseHexFile(const std::string& text)
     {
         ASSERT_TRUE(Write(QStringLiteral("app.hex"), Bytes(text.begin(), text.end())));
-        upload.hexFilePath = baseDirectory + QStringLiteral("app.hex");
+        upload.hexFilePath = base.path(QStringLiteral("app.hex"));
     }
 
     // Starts the simulated controller on COM1.
@@ -83,7 +78,7 @@ protected:
 
     bool EndedCleanly() const { return host.buttonsEnabled && !portState.handle; }
 
-    QTemporaryDir dir;
+    TemporaryBase base;
     TestHost host;
     UploadProcedure upload{host};
     std::optional<targetsim::Controller> sim;
@@ -97,6 +92,7 @@ struct IdentifyCase {
     bool silent;
     int expected;
     const char* message;
+    const char* languageFile = nullptr;  // US.ini, when given
 };
 
 class IdentifyTest : public UploadWireTest, public ::testing::WithParamInterface<IdentifyCase> {};
@@ -109,6 +105,10 @@ TEST_P(IdentifyTest, IdentifiesOrNamesTheByte)
     options.wrongId = c.wrongId;
     StartSim(options);
     UseHexFile(":00000001FF\n");
+    if (c.languageFile) {
+        const std::string text = c.languageFile;
+        ASSERT_TRUE(Write(QStringLiteral("US.ini"), Bytes(text.begin(), text.end())));
+    }
     host.fakeClock = true;
     ASSERT_EQ(upload.PrepareUpload(), 1);
     EXPECT_EQ(host.statuses.value(0), QStringLiteral("Please bring the device into bootstrap mode."));
@@ -135,7 +135,9 @@ INSTANTIATE_TEST_SUITE_P(
         IdentifyCase{"x31_refused", uint8_t{0x31}, false, 0,
                      "Received wrong answer, aborting download   49"},
         IdentifyCase{"silent_device", std::nullopt, true, 0,
-                     "Received wrong answer, aborting download   0"}),
+                     "Received wrong answer, aborting download   0"},
+        IdentifyCase{"percent_in_text_kept", uint8_t{0x31}, false, 0, "Antwort %1 falsch   49",
+                     "[Errors]\nwronganswer=Antwort %1 falsch\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Second stage: zero bytes fill LEVEL2.BIN up to 1024 bytes; whatever comes back meanwhile is
@@ -283,20 +285,43 @@ TEST_F(UploadWireTest, EraseNotReportedInTimeEndsWithFlashError)
     EXPECT_TRUE(EndedCleanly());
 }
 
-TEST_F(UploadWireTest, CancelWhileErasingEndsWithoutMessage)
+// Cancel, noticed at the next dispatch of the step under way, ends the upload without a message.
+struct CancelCase {
+    const char* name;
+    const char* status;  // Cancel is pressed while this status is shown
+    bool silent;
+    int eraseMs;
+    int recordsTaken;  // records the device has taken when the upload ends
+};
+
+class CancelTest : public UploadWireTest, public ::testing::WithParamInterface<CancelCase> {};
+
+TEST_P(CancelTest, EndsWithoutMessage)
 {
+    const CancelCase& c = GetParam();
     targetsim::Options options;
-    options.eraseMs = 60000;
+    options.silent = c.silent;
+    options.eraseMs = c.eraseMs;
     StartSim(options);
-    UseHexFile(kEndLine);
-    host.onDispatch = [this] {
-        if (host.statuses.last() == QStringLiteral("Erasing Flash..."))
+    UseHexFile(kRecordLine + kEndLine);
+    host.onDispatch = [this, &c] {
+        if (host.statuses.last() == QString::fromLatin1(c.status) && !upload.cancelRequested)
             upload.OnCancel();
     };
     upload.RunUpload();
-    EXPECT_TRUE(host.messages.isEmpty());
+    EXPECT_TRUE(host.messages.isEmpty()) << host.messages.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(EndedCleanly());
+    EXPECT_EQ(host.statuses.last(), upload.hexFilePath);
+    EXPECT_EQ(sim->GetStats().packets, c.recordsTaken);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, CancelTest,
+    ::testing::Values(
+        CancelCase{"while_identifying", "Please bring the device into bootstrap mode.", true, 0, 0},
+        CancelCase{"while_erasing", "Erasing Flash...", false, 60000, 0},
+        CancelCase{"before_first_record", "Writing hexfile...", false, 0, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(UploadWireTest, WholeUploadLeavesFlashEqualToHexData)
 {

@@ -6,13 +6,13 @@
 #include "upload_dialog.h"
 
 #include "target_sim.h"
+#include "temporary_base.h"
 
 #include <QDir>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -31,21 +31,16 @@ class UploadWindowWireTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
-        baseDirectory = dir.path() + QLatin1Char('/');
-        programIniPath = baseDirectory + QStringLiteral("Quorra.ini");
-        languageIniPath = baseDirectory + QStringLiteral("US.ini");
-        customerIniPath = baseDirectory + QStringLiteral("QX.ini");
+        ASSERT_TRUE(base.isValid());
         InitPort();
         portState.portNumber = 1;
         ASSERT_TRUE(QDir(baseDirectory).mkpath(QStringLiteral("TX31")));
-        ASSERT_TRUE(WriteFile(baseDirectory + QStringLiteral("TX31/LEVEL1.BIN"), QByteArray(32, '\x31')));
-        ASSERT_TRUE(WriteFile(baseDirectory + QStringLiteral("TX31/LEVEL2.BIN"), QByteArray(1000, '\x32')));
-        ASSERT_TRUE(WriteFile(baseDirectory + QStringLiteral("app.hex"), kHexText));
+        ASSERT_TRUE(WriteFile(base.path(QStringLiteral("TX31/LEVEL1.BIN")), QByteArray(32, '\x31')));
+        ASSERT_TRUE(WriteFile(base.path(QStringLiteral("TX31/LEVEL2.BIN")), QByteArray(1000, '\x32')));
+        ASSERT_TRUE(WriteFile(base.path(QStringLiteral("app.hex")), kHexText));
         window = std::make_unique<UploadDialog>();
         window->upload.model = 3;
-        window->upload.hexFilePath = baseDirectory + QStringLiteral("app.hex");
+        window->upload.hexFilePath = base.path(QStringLiteral("app.hex"));
         window->startButton->setEnabled(true);
         window->show();
     }
@@ -63,7 +58,7 @@ protected:
         qputenv("COM1", QByteArray::fromStdString(sim->DevicePath()));
     }
 
-    QTemporaryDir dir;
+    TemporaryBase base;
     std::optional<targetsim::Controller> sim;
     std::unique_ptr<UploadDialog> window;  // made once the INI paths are set
 };

@@ -6,6 +6,7 @@
 #include "port.h"
 #include "settings.h"
 #include "settings_dialog.h"
+#include "temporary_base.h"
 #include "upload_dialog.h"
 
 #include <QComboBox>
@@ -16,7 +17,6 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -26,20 +26,15 @@ class WindowsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
-        baseDirectory = dir.path() + QLatin1Char('/');
-        programIniPath = baseDirectory + QStringLiteral("Quorra.ini");
-        languageIniPath = baseDirectory + QStringLiteral("US.ini");
-        customerIniPath = baseDirectory + QStringLiteral("QX.ini");
+        ASSERT_TRUE(base.isValid());
         InitPort();
         portState.portNumber = 2;
         portState.baudRate = 57600;
     }
 
-    QString Base(const QString& name) const { return baseDirectory + name; }
+    QString Base(const QString& name) const { return base.path(name); }
 
-    QTemporaryDir dir;
+    TemporaryBase base;
 };
 
 TEST_F(WindowsTest, ChooserTakesCaptionsFromFilesAndEmptyCaptionDisables)
@@ -105,6 +100,31 @@ TEST_F(WindowsTest, UploadWindowTextsFromLanguageFile)
     EXPECT_EQ(upload.statusText->text(), QStringLiteral("Bitte START"));
     EXPECT_EQ(upload.comSettingsButton->text(), QStringLiteral("COM Settings COM2 Baud: 57600"));
     EXPECT_FALSE(upload.startButton->isEnabled());
+
+    // A percent sign in the text takes nothing of what follows it.
+    ASSERT_TRUE(WriteFile(languageIniPath, "[Buttons]\ncomsettings=Anschluss %1\n"));
+    upload.ApplyTexts();
+    EXPECT_EQ(upload.comSettingsButton->text(), QStringLiteral("Anschluss %1 COM2 Baud: 57600"));
+}
+
+// The status line shows a deep path with its start and its file name; a short text as it is.
+TEST_F(WindowsTest, StatusTextFitsItsLine)
+{
+    UploadDialog upload;
+    const QString shortText = upload.statusText->text();
+    EXPECT_EQ(upload.statusText->shownText(), shortText);
+
+    const QString path = Base(QStringLiteral(
+        "firmware/releases/2026-12-11/production-line-3/station-b/controller-application-v2.hex"));
+    upload.statusText->setText(path);
+    const QString shown = upload.statusText->shownText();
+    EXPECT_EQ(upload.statusText->text(), path);
+    EXPECT_NE(shown, path) << "the path is longer than the line";
+    EXPECT_LE(upload.statusText->fontMetrics().horizontalAdvance(shown),
+              upload.statusText->contentsRect().width());
+    EXPECT_TRUE(shown.startsWith(path.left(4))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("/controller-application-v2.hex")))
+        << shown.toStdString();
 }
 
 // Choose HexFile: where the dialog opens and what "lastdir" holds afterwards.
@@ -191,10 +211,12 @@ TEST_F(WindowsTest, MissingLevel2NamesFullPathAndLeavesButtonsDisabled)
 
     QString message, boxTitle;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    Qt::TextFormat format = Qt::AutoText;
     AnswerNextModal<QMessageBox>([&](QMessageBox* box) {
         message = box->text();
         boxTitle = box->windowTitle();
         icon = box->icon();
+        format = box->textFormat();
         box->button(QMessageBox::Ok)->click();
     });
     upload.startButton->click();
@@ -203,6 +225,7 @@ TEST_F(WindowsTest, MissingLevel2NamesFullPathAndLeavesButtonsDisabled)
                            + QStringLiteral("/VR10/LEVEL2.BIN"));
     EXPECT_EQ(boxTitle, QStringLiteral("Quorra"));
     EXPECT_EQ(icon, QMessageBox::Warning);
+    EXPECT_EQ(format, Qt::PlainText) << "a reply or path is never taken for markup";
     EXPECT_FALSE(upload.startButton->isEnabled());
     EXPECT_FALSE(upload.chooseHexFileButton->isEnabled());
     EXPECT_FALSE(upload.comSettingsButton->isEnabled());
