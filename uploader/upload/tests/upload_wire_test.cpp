@@ -285,6 +285,24 @@ TEST_F(UploadWireTest, EraseNotReportedInTimeEndsWithFlashError)
     EXPECT_TRUE(EndedCleanly());
 }
 
+TEST_F(UploadWireTest, RecordUnansweredForTenSecondsIsWrongAnswer)
+{
+    targetsim::Options options;
+    options.faultReply = targetsim::FaultReply{1, 0x00};  // a zero byte counts as no answer
+    StartSim(options);
+    UseHexFile(kRecordLine + kEndLine);
+    ASSERT_TRUE(UpToLevel2());
+    ASSERT_EQ(upload.WaitForErase(), 1);
+    sim->ClearReceived();
+    host.fakeClock = true;
+    host.fakeNow = 1000000;
+    EXPECT_EQ(upload.SendHexFile(), 0);
+    EXPECT_EQ(host.messages, QStringList{QStringLiteral("Received wrong answer, aborting download")});
+    EXPECT_GE(host.fakeNow, 1000000 + 10000);
+    EXPECT_EQ(sim->Received(), Record21());  // the end record never goes out
+    EXPECT_TRUE(EndedCleanly());
+}
+
 // Cancel, noticed at the next dispatch of the step under way, ends the upload without a message.
 struct CancelCase {
     const char* name;
