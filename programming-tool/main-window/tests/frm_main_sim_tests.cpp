@@ -260,8 +260,9 @@ TEST_P(MainWindowReset, RunsTheHandshakeAndLoadsTheSelectedMemorysLoader)
     Start();
     if (*c.option)
         Click(c.option);
-    if (c.preLoaderMissing)
+    if (c.preLoaderMissing) {
         ASSERT_TRUE(QFile::remove(work_.filePath("PreLoad.bin")));
+    }
     targetsim::Options options;
     if (c.reply >= 0)
         options.wrongId = static_cast<uint8_t>(c.reply);

@@ -101,7 +101,7 @@ TEST_F(NewProfileWindow, StoreSectionNamesAreRefused)
 {
     frmProfileProperties& w = Open();
     const auto registered = SettingsStore::ListSection("Profiles");
-    for (const QString name : {QStringLiteral("Profiles"), QStringLiteral("general")}) {
+    for (const QString& name : {QStringLiteral("Profiles"), QStringLiteral("general")}) {
         QString message;
         bool stayedOpen = false;
         AnswerModal<QMessageBox>([&message](QMessageBox* box) {
