@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <optional>
 #include <string>
 
@@ -27,6 +29,17 @@ struct IniFixture {
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
     }
 };
+
+// Test names take no "-": rows are named with it for reading, shown with "_".
+struct {
+    template <typename Info>
+    std::string operator()(const Info& info) const
+    {
+        std::string name = info.param.name;
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name;
+    }
+} RowName;
 
 // ---- reading ----
 
@@ -94,13 +107,7 @@ const ReadCase kReadCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, IniRead, ::testing::ValuesIn(kReadCases),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& ch : name)
-                                 if (ch == '-')
-                                     ch = '_';
-                             return name;
-                         });
+                         RowName);
 
 // ---- writing ----
 
@@ -154,13 +161,7 @@ const WriteCase kWriteCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, IniWrite, ::testing::ValuesIn(kWriteCases),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& ch : name)
-                                 if (ch == '-')
-                                     ch = '_';
-                             return name;
-                         });
+                         RowName);
 
 TEST(IniWriteRefused, LineBreakInValueLeavesFileAlone)
 {
